@@ -1,0 +1,125 @@
+// Raster internals shared by the primitive families: the drawing target of
+// one call (pixels, clip, origin) and the span writers for both formats.
+//
+// Everything named `...Unchecked` trusts its caller to have clipped.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "platform/gdi/engine.h"
+#include "platform/gdi/gdi.h"
+
+namespace gdi::detail {
+
+// Device-space clip rectangle, right and bottom excluded; always inside the
+// pixel view it belongs to.
+struct ClipRect {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+  bool empty() const { return left >= right || top >= bottom; }
+};
+
+// What one drawing call draws into: resolved once at the top of the call.
+struct Target {
+  std::uint8_t* top = nullptr;
+  std::ptrdiff_t stride = 0;
+  PixelFormat format = PixelFormat::Xrgb32;
+  ClipRect clip;
+  std::int64_t originX = 0;  // logical + origin = device
+  std::int64_t originY = 0;
+
+  std::uint8_t* row(std::int32_t y) const { return top + static_cast<std::ptrdiff_t>(y) * stride; }
+  int bpp() const { return bytesPerPixel(format); }
+};
+
+// COLORREF (0x00BBGGRR) to the pixel value both formats store little-endian:
+// 0x00RRGGBB, whose low three bytes are blue, green, red.
+constexpr std::uint32_t packColor(COLORREF c) {
+  return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
+}
+constexpr COLORREF unpackColor(std::uint32_t px) {
+  return ((px >> 16) & 0xFFu) | (px & 0xFF00u) | ((px & 0xFFu) << 16);
+}
+
+inline void storePixel24(std::uint8_t* p, std::uint32_t px) {
+  p[0] = static_cast<std::uint8_t>(px);
+  p[1] = static_cast<std::uint8_t>(px >> 8);
+  p[2] = static_cast<std::uint8_t>(px >> 16);
+}
+inline std::uint32_t loadPixel24(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16);
+}
+inline void storePixel32(std::uint8_t* p, std::uint32_t px) { std::memcpy(p, &px, 4); }
+inline std::uint32_t loadPixel32(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+// Fills pixels [x0, x1) of one row. 24-bit rows are written as a repeated
+// 48-byte pattern (16 pixels) so the compiler emits wide stores.
+void fillRow24Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, std::uint32_t px);
+void fillRow32Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, std::uint32_t px);
+
+using FillRowFn = void (*)(std::uint8_t* row, std::int32_t x0, std::int32_t x1, std::uint32_t px);
+inline FillRowFn fillRowFor(PixelFormat f) {
+  return f == PixelFormat::Bgr24 ? fillRow24Unchecked : fillRow32Unchecked;
+}
+
+// A span sink bound to one target and colour: the primitive families emit
+// device-space spans through it. `span` clips in x against the target's clip
+// (the caller has already clipped y).
+struct SpanPainter {
+  const Target* target;
+  FillRowFn fill;
+  std::uint32_t px;
+
+  SpanPainter(const Target& t, std::uint32_t pixel)
+      : target(&t), fill(fillRowFor(t.format)), px(pixel) {}
+
+  // Device-space span [x0, x1) on row y; y must be inside the clip.
+  void spanClipX(std::int32_t y, std::int64_t x0, std::int64_t x1) const {
+    const std::int64_t a = std::max<std::int64_t>(x0, target->clip.left);
+    const std::int64_t b = std::min<std::int64_t>(x1, target->clip.right);
+    if (a < b) fill(target->row(y), static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), px);
+  }
+  // Device-space span [x0, x1) on row y, both unchecked.
+  void spanUnchecked(std::int32_t y, std::int32_t x0, std::int32_t x1) const {
+    fill(target->row(y), x0, x1, px);
+  }
+  // Any device-space span; clipped in both axes.
+  void span(std::int64_t y, std::int64_t x0, std::int64_t x1) const {
+    if (y < target->clip.top || y >= target->clip.bottom) return;
+    spanClipX(static_cast<std::int32_t>(y), x0, x1);
+  }
+  void pixelUnchecked(std::int32_t x, std::int32_t y) const {
+    std::uint8_t* p = target->row(y) + static_cast<std::ptrdiff_t>(x) * target->bpp();
+    if (target->format == PixelFormat::Bgr24)
+      storePixel24(p, px);
+    else
+      storePixel32(p, px);
+  }
+};
+
+// Fills the device-space box [x0, x1) x [y0, y1), clipped.
+void fillBox(const SpanPainter& painter, std::int64_t x0, std::int64_t y0, std::int64_t x1,
+             std::int64_t y1);
+
+// Floor and ceiling division for signed values (C++ division truncates).
+constexpr std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+  const std::int64_t q = a / b;
+  return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+constexpr std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return -floorDiv(-a, b); }
+constexpr __int128 floorDiv128(__int128 a, __int128 b) {
+  const __int128 q = a / b;
+  return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+constexpr __int128 ceilDiv128(__int128 a, __int128 b) { return -floorDiv128(-a, b); }
+
+}  // namespace gdi::detail

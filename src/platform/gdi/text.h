@@ -1,0 +1,39 @@
+// Fonts and text: fontconfig picks the face file, FreeType rasterises.
+//
+// A realisation is one face at one pixel size with its metrics and a lazily
+// filled glyph cache. Realisations live as long as the engine, as GDI keeps
+// its realised fonts, so creating and deleting a font handle per iteration
+// costs a cache lookup, not a rasterisation.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/raster.h"
+
+namespace gdi::detail {
+
+struct Realization;
+
+// The realisation that best matches `lf`, or null when no font file at all is
+// available (then text draws nothing and font creation fails).
+const Realization* realizeFont(const LOGFONTA& lf);
+
+// The stock SYSTEM_FONT: cell height 16 (ascent 13, descent 3), bold. Null
+// when no font file is available; its metrics are reported even then.
+const Realization* systemFontRealization();
+
+// Fills `tm` for a realisation; `real` may be null only for the system font
+// (its fixed metrics are reported).
+void fillTextMetrics(const Realization* real, bool isSystemFont, TEXTMETRICA* tm);
+
+// Width of the string in pixels (sum of advances) and the cell height.
+SIZE textExtent(const Realization* real, bool isSystemFont, const char* s, int n);
+
+// Draws `n` Windows-1252 characters with the top-left of the first cell at
+// device (x, y). With `opaque`, the text box is filled with `bkPx` first.
+void drawText(const Target& target, const Realization* real, bool isSystemFont, std::int64_t x,
+              std::int64_t y, const char* s, int n, std::uint32_t textPx, bool opaque,
+              std::uint32_t bkPx);
+
+}  // namespace gdi::detail
