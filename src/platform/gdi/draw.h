@@ -33,6 +33,13 @@ void drawLine(const Target& t, const Stroke& s, DevPoint a, DevPoint b);
 // A polyline of n points; `closed` adds the segment back to the first point.
 void drawPolyline(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n, bool closed);
 
+// The pieces of a line, for shapes that build on them: a one-pixel line with
+// its end point excluded, the round end of a wide pen around a pixel, and a
+// wide segment (body and both ends).
+void thinLine(const SpanPainter& painter, DevPoint a, DevPoint b);
+void penDisc(const SpanPainter& painter, DevPoint centre, int width);
+void wideLine(const SpanPainter& painter, int width, DevPoint a, DevPoint b);
+
 // Shapes (shapes.cpp). Boxes are normalised by the callee.
 void drawRectangle(const Target& t, const Stroke& s, const Fill& f, DevPoint a, DevPoint b);
 void drawEllipse(const Target& t, const Stroke& s, const Fill& f, DevPoint a, DevPoint b);

@@ -1,12 +1,470 @@
+// Filled and outlined shapes: polygons, rectangles, ellipses, arcs and
+// Bezier curves.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
 #include "platform/gdi/draw.h"
 
 namespace gdi::detail {
 
-void drawRectangle(const Target&, const Stroke&, const Fill&, DevPoint, DevPoint) {}
-void drawEllipse(const Target&, const Stroke&, const Fill&, DevPoint, DevPoint) {}
-void drawArc(const Target&, const Stroke&, DevPoint, DevPoint, DevPoint, DevPoint) {}
-void drawPolygon(const Target&, const Stroke&, const Fill&, const POINT*, std::size_t) {}
-void drawBeziers(const Target&, const Stroke&, const DevPoint*, std::size_t) {}
-void fillPolygonFixed(const SpanPainter&, const DevPoint*, std::size_t, std::int64_t) {}
+// ---- polygon fill ----------------------------------------------------------
+
+namespace {
+
+// One non-horizontal edge, walked row by row. Its column on the current row
+// is q = ceil(N / D) for the exact numerator N, kept as N = q * D - r with
+// 0 <= r < D so each row costs two additions and a compare.
+struct Edge {
+  std::int64_t rowStart;  // first row (already clipped)
+  std::int64_t rowEnd;    // one past the last row (already clipped)
+  std::int64_t q;
+  std::int64_t r;
+  std::int64_t d;
+  std::int64_t stepQ;
+  std::int64_t stepR;
+};
+
+// Reused between calls: a polygon of 10000 points grows them once.
+std::vector<Edge>& edgeScratch() {
+  static std::vector<Edge> v;
+  return v;
+}
+std::vector<std::uint32_t>& activeScratch() {
+  static std::vector<std::uint32_t> v;
+  return v;
+}
+
+template <typename GetPoint>
+void fillEdges(const SpanPainter& painter, std::size_t n, std::int64_t scale, GetPoint&& point) {
+  if (n < 3) return;
+  const ClipRect& c = painter.target->clip;
+  std::vector<Edge>& edges = edgeScratch();
+  edges.clear();
+  for (std::size_t i = 0; i < n; ++i) {
+    DevPoint p0 = point(i);
+    DevPoint p1 = point(i + 1 == n ? 0 : i + 1);
+    if (p0.y == p1.y) continue;  // horizontal edges do not cross a row
+    if (p0.y > p1.y) std::swap(p0, p1);
+    // Rows whose sample line y * scale lies in [p0.y, p1.y): top inside,
+    // bottom outside.
+    const std::int64_t rowTop = ceilDiv(p0.y, scale);
+    const std::int64_t rowBottom = ceilDiv(p1.y, scale);
+    const std::int64_t start = std::max<std::int64_t>(rowTop, c.top);
+    const std::int64_t end = std::min<std::int64_t>(rowBottom, c.bottom);
+    if (start >= end) continue;
+    Edge e;
+    e.rowStart = start;
+    e.rowEnd = end;
+    const __int128 dy = static_cast<__int128>(p1.y) - p0.y;
+    const __int128 dx = static_cast<__int128>(p1.x) - p0.x;
+    const __int128 d = dy * scale;
+    const __int128 num = static_cast<__int128>(p0.x) * dy + (static_cast<__int128>(start) * scale - p0.y) * dx;
+    const __int128 q = ceilDiv128(num, d);
+    const __int128 step = dx * scale;
+    const __int128 stepQ = floorDiv128(step, d);
+    e.d = static_cast<std::int64_t>(d);
+    e.q = static_cast<std::int64_t>(q);
+    e.r = static_cast<std::int64_t>(q * d - num);
+    e.stepQ = static_cast<std::int64_t>(stepQ);
+    e.stepR = static_cast<std::int64_t>(step - stepQ * d);
+    edges.push_back(e);
+  }
+  if (edges.size() < 2) return;
+  std::sort(edges.begin(), edges.end(),
+            [](const Edge& a, const Edge& b) { return a.rowStart < b.rowStart; });
+
+  std::vector<std::uint32_t>& active = activeScratch();
+  active.clear();
+  std::size_t next = 0;
+  std::int64_t y = edges[0].rowStart;
+  while (next < edges.size() || !active.empty()) {
+    if (active.empty() && edges[next].rowStart > y) y = edges[next].rowStart;
+    while (next < edges.size() && edges[next].rowStart == y) active.push_back(static_cast<std::uint32_t>(next++));
+    // Keep the active edges ordered by column; from one row to the next the
+    // order rarely changes, so insertion sort is nearly free.
+    if (active.size() <= 32) {
+      for (std::size_t i = 1; i < active.size(); ++i) {
+        const std::uint32_t v = active[i];
+        const std::int64_t q = edges[v].q;
+        std::size_t j = i;
+        for (; j > 0 && edges[active[j - 1]].q > q; --j) active[j] = active[j - 1];
+        active[j] = v;
+      }
+    } else {
+      std::sort(active.begin(), active.end(),
+                [&edges](std::uint32_t a, std::uint32_t b) { return edges[a].q < edges[b].q; });
+    }
+    // Even-odd: spans between the first and second crossing, the third and
+    // the fourth, and so on.
+    const auto row = static_cast<std::int32_t>(y);
+    for (std::size_t i = 0; i + 1 < active.size(); i += 2)
+      painter.spanClipX(row, edges[active[i]].q, edges[active[i + 1]].q);
+    ++y;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < active.size(); ++i) {
+      Edge& e = edges[active[i]];
+      if (e.rowEnd <= y) continue;
+      e.q += e.stepQ;
+      e.r -= e.stepR;
+      if (e.r < 0) {
+        e.r += e.d;
+        ++e.q;
+      }
+      active[kept++] = active[i];
+    }
+    active.resize(kept);
+  }
+}
+
+}  // namespace
+
+void fillPolygonFixed(const SpanPainter& painter, const DevPoint* pts, std::size_t n,
+                      std::int64_t scale) {
+  fillEdges(painter, n, scale, [pts](std::size_t i) { return pts[i]; });
+}
+
+void drawPolygon(const Target& t, const Stroke& s, const Fill& f, const POINT* pts, std::size_t n) {
+  auto point = [&t, pts](std::size_t i) {
+    return DevPoint{pts[i].x + t.originX, pts[i].y + t.originY};
+  };
+  if (f.visible) fillEdges(SpanPainter(t, f.px), n, 1, point);
+  if (s.visible && n >= 2) {
+    // The closed outline on top: every vertex is lit.
+    for (std::size_t i = 0; i < n; ++i) drawLine(t, s, point(i), point(i + 1 == n ? 0 : i + 1));
+  }
+}
+
+// ---- rectangles ------------------------------------------------------------
+
+namespace {
+
+struct Box {
+  std::int64_t l, t, r, b;
+};
+
+Box normalised(DevPoint a, DevPoint b) {
+  return Box{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+}
+
+// The one-pixel border of [l, r) x [t, b): what the closed polyline through
+// the four corner pixels lights (nothing for a single pixel).
+void thinBorder(const SpanPainter& p, const Box& k) {
+  if (k.r - k.l == 1 && k.b - k.t == 1) return;
+  fillBox(p, k.l, k.t, k.r, k.t + 1);
+  if (k.b - 1 > k.t) fillBox(p, k.l, k.b - 1, k.r, k.b);
+  fillBox(p, k.l, k.t + 1, k.l + 1, k.b - 1);
+  if (k.r - 1 > k.l) fillBox(p, k.r - 1, k.t + 1, k.r, k.b - 1);
+}
+
+void wideClosed(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n) {
+  const SpanPainter p(t, s.px);
+  for (std::size_t i = 0; i < n; ++i) wideLine(p, s.width, pts[i], pts[i + 1 == n ? 0 : i + 1]);
+}
+
+}  // namespace
+
+void drawRectangle(const Target& t, const Stroke& s, const Fill& f, DevPoint a, DevPoint b) {
+  const Box k = normalised(a, b);
+  if (k.l == k.r || k.t == k.b) return;
+  if (!s.visible) {
+    // Without a pen the filled area is one pixel narrower and shorter.
+    if (f.visible) fillBox(SpanPainter(t, f.px), k.l, k.t, k.r - 1, k.b - 1);
+    return;
+  }
+  if (f.visible) fillBox(SpanPainter(t, f.px), k.l + 1, k.t + 1, k.r - 1, k.b - 1);
+  if (s.width <= 1) {
+    thinBorder(SpanPainter(t, s.px), k);
+    return;
+  }
+  const DevPoint corners[4] = {{k.l, k.t}, {k.r - 1, k.t}, {k.r - 1, k.b - 1}, {k.l, k.b - 1}};
+  wideClosed(t, s, corners, 4);
+}
+
+// ---- ellipses and arcs -----------------------------------------------------
+
+namespace {
+
+constexpr std::int64_t kNoPixel = std::numeric_limits<std::int64_t>::min() / 4;
+
+// The pixels of the ellipse inscribed in [l, r) x [t, b), in doubled
+// coordinates centred on the box: X = 2x - (l + r - 1), Y = 2y - (t + b - 1).
+// A pixel is inside when X^2 h^2 + Y^2 w^2 <= w^2 h^2. Rows are symmetric
+// about both axes by construction.
+class EllipseRows {
+ public:
+  EllipseRows(const Box& k) : k_(k), w_(k.r - k.l), h_(k.b - k.t), parity_((w_ - 1) & 1) {
+    // Exact integer test while the products fit; beyond that (boxes wider
+    // than 2^26) long double is close enough for anything that can be seen.
+    exact_ = w_ <= (1 << 26) && h_ <= (1 << 26);
+  }
+
+  // Largest X of row y inside the ellipse, or kNoPixel.
+  std::int64_t extent(std::int64_t y) const {
+    if (y < k_.t || y >= k_.b) return kNoPixel;
+    const std::int64_t Y = 2 * y - (k_.t + k_.b - 1);
+    const long double ratio = static_cast<long double>(Y) / static_cast<long double>(h_);
+    const long double rest = 1.0L - ratio * ratio;
+    std::int64_t X = rest <= 0 ? 0 : static_cast<std::int64_t>(static_cast<long double>(w_) * std::sqrt(rest));
+    if (((X - parity_) & 1) != 0) --X;
+    if (!exact_) return X >= 0 ? X : (inside(parity_, Y) ? parity_ : kNoPixel);
+    while (inside(X + 2, Y)) X += 2;
+    while (X >= 0 && !inside(X, Y)) X -= 2;
+    return X >= 0 ? X : kNoPixel;
+  }
+
+  std::int64_t toX(std::int64_t X) const { return (X + k_.l + k_.r - 1) / 2; }
+
+ private:
+  bool inside(std::int64_t X, std::int64_t Y) const {
+    if (exact_) {
+      const __int128 w2 = static_cast<__int128>(w_) * w_, h2 = static_cast<__int128>(h_) * h_;
+      return static_cast<__int128>(X) * X * h2 + static_cast<__int128>(Y) * Y * w2 <= w2 * h2;
+    }
+    const long double x = static_cast<long double>(X) / w_, yv = static_cast<long double>(Y) / h_;
+    return x * x + yv * yv <= 1.0L;
+  }
+
+  Box k_;
+  std::int64_t w_, h_, parity_;
+  bool exact_ = true;
+};
+
+// Walks the visible rows of an ellipse and hands each row's outline and
+// interior (as x ranges, right end excluded) to the callbacks. The outline
+// of a row reaches inward far enough to touch the next row's outline, so the
+// outline has no gaps.
+template <typename OnOutline, typename OnInterior>
+void ellipseRows(const Box& k, const ClipRect& c, OnOutline&& outline, OnInterior&& interior) {
+  const EllipseRows e(k);
+  const std::int64_t y0 = std::max<std::int64_t>(k.t, c.top);
+  const std::int64_t y1 = std::min<std::int64_t>(k.b, c.bottom);
+  if (y0 >= y1) return;
+  std::int64_t prev = e.extent(y0 - 1);
+  std::int64_t cur = e.extent(y0);
+  for (std::int64_t y = y0; y < y1; ++y) {
+    const std::int64_t next = e.extent(y + 1);
+    if (cur != kNoPixel) {
+      const std::int64_t nb = std::min(prev, next);
+      const std::int64_t low = nb == kNoPixel ? -cur : std::max(-cur, std::min(cur, nb + 2));
+      // Right part [low, cur] and left part [-cur, -low] in doubled units.
+      const std::int64_t xl0 = e.toX(-cur), xl1 = e.toX(-low) + 1;
+      const std::int64_t xr0 = e.toX(low), xr1 = e.toX(cur) + 1;
+      if (xl1 >= xr0) {
+        outline(y, xl0, xr1);
+      } else {
+        outline(y, xl0, xl1);
+        interior(y, xl1, xr0);
+        outline(y, xr0, xr1);
+      }
+    }
+    prev = cur;
+    cur = next;
+  }
+}
+
+// Points on the ellipse of box k, for wide outlines (stroked as a closed
+// polyline). `from` and `sweep` are angles in radians, counter-clockwise
+// with y up.
+template <typename Emit>
+void ellipsePath(const Box& k, double from, double sweep, Emit&& emit) {
+  const double cx = (static_cast<double>(k.l) + static_cast<double>(k.r - 1)) * 0.5;
+  const double cy = (static_cast<double>(k.t) + static_cast<double>(k.b - 1)) * 0.5;
+  const double rx = static_cast<double>(k.r - 1 - k.l) * 0.5;
+  const double ry = static_cast<double>(k.b - 1 - k.t) * 0.5;
+  const double perimeter = 2.0 * 3.14159265358979 * std::sqrt((rx * rx + ry * ry) * 0.5);
+  const int steps = static_cast<int>(std::clamp(perimeter * std::fabs(sweep) / 6.2832 / 3.0, 8.0, 2048.0));
+  for (int i = 0; i <= steps; ++i) {
+    const double a = from + sweep * i / steps;
+    emit(DevPoint{std::llround(cx + rx * std::cos(a)), std::llround(cy - ry * std::sin(a))});
+  }
+}
+
+}  // namespace
+
+void drawEllipse(const Target& t, const Stroke& s, const Fill& f, DevPoint a, DevPoint b) {
+  Box k = normalised(a, b);
+  if (k.l == k.r || k.t == k.b) return;
+  if (!s.visible) {
+    // As with rectangles, no pen means a figure one pixel smaller.
+    --k.r;
+    --k.b;
+    if (!f.visible || k.l == k.r || k.t == k.b) return;
+    const SpanPainter fp(t, f.px);
+    auto all = [&fp](std::int64_t y, std::int64_t x0, std::int64_t x1) { fp.span(y, x0, x1); };
+    ellipseRows(k, t.clip, all, all);
+    return;
+  }
+  if (k.r - k.l <= 2 || k.b - k.t <= 2) {
+    drawRectangle(t, s, f, a, b);
+    return;
+  }
+  const SpanPainter fp(t, f.px);
+  const SpanPainter sp(t, s.px);
+  const bool thin = s.width <= 1;
+  ellipseRows(
+      k, t.clip,
+      [&](std::int64_t y, std::int64_t x0, std::int64_t x1) {
+        if (thin) sp.span(y, x0, x1);
+      },
+      [&](std::int64_t y, std::int64_t x0, std::int64_t x1) {
+        if (f.visible) fp.span(y, x0, x1);
+      });
+  if (!thin) {
+    DevPoint last{};
+    bool have = false;
+    ellipsePath(k, 0.0, 2.0 * 3.14159265358979, [&](DevPoint p) {
+      if (have) wideLine(sp, s.width, last, p);
+      have = true;
+      last = p;
+    });
+  }
+}
+
+void drawArc(const Target& t, const Stroke& s, DevPoint a, DevPoint b, DevPoint start,
+             DevPoint end) {
+  if (!s.visible) return;
+  const Box k = normalised(a, b);
+  if (k.l == k.r || k.t == k.b) return;
+  // Radials are directions from the centre; only their angle matters. A
+  // radial at the centre points at the rightmost point.
+  const double cx = static_cast<double>(k.l) + static_cast<double>(k.r - k.l) / 2.0;
+  const double cy = static_cast<double>(k.t) + static_cast<double>(k.b - k.t) / 2.0;
+  auto angleOf = [cx, cy](DevPoint p) {
+    const double dx = static_cast<double>(p.x) - cx, dy = cy - static_cast<double>(p.y);
+    if (dx == 0.0 && dy == 0.0) return 0.0;
+    return std::atan2(dy, dx);
+  };
+  constexpr double kTwoPi = 2.0 * 3.14159265358979323846;
+  const double a0 = angleOf(start);
+  double sweep = angleOf(end) - a0;
+  while (sweep <= 0.0) sweep += kTwoPi;  // equal radials: the whole ellipse
+  const bool whole = sweep >= kTwoPi - 1e-12;
+  const SpanPainter sp(t, s.px);
+
+  if (s.width > 1) {
+    DevPoint last{};
+    bool have = false;
+    ellipsePath(k, a0, sweep, [&](DevPoint p) {
+      if (have) wideLine(sp, s.width, last, p);
+      have = true;
+      last = p;
+    });
+    return;
+  }
+  // One-pixel arc: the outline pixels of the ellipse whose angle lies on the
+  // counter-clockwise sweep from the start radial.
+  auto onSweep = [&](std::int64_t x, std::int64_t y) {
+    if (whole) return true;
+    double d = std::atan2(cy - (static_cast<double>(y) + 0.5), (static_cast<double>(x) + 0.5) - cx) - a0;
+    while (d < 0.0) d += kTwoPi;
+    while (d >= kTwoPi) d -= kTwoPi;
+    return d <= sweep;
+  };
+  auto emit = [&](std::int64_t y, std::int64_t x0, std::int64_t x1) {
+    if (y < t.clip.top || y >= t.clip.bottom) return;
+    x0 = std::max<std::int64_t>(x0, t.clip.left);
+    x1 = std::min<std::int64_t>(x1, t.clip.right);
+    if (whole) {
+      if (x0 < x1) sp.spanUnchecked(static_cast<std::int32_t>(y), static_cast<std::int32_t>(x0), static_cast<std::int32_t>(x1));
+      return;
+    }
+    for (std::int64_t x = x0; x < x1; ++x)
+      if (onSweep(x, y)) sp.pixelUnchecked(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+  };
+  if (k.r - k.l <= 2 || k.b - k.t <= 2) {
+    // Too thin for an ellipse: the border of the box stands in for it.
+    const Box edges[4] = {{k.l, k.t, k.r, k.t + 1}, {k.l, k.b - 1, k.r, k.b},
+                          {k.l, k.t + 1, k.l + 1, k.b - 1}, {k.r - 1, k.t + 1, k.r, k.b - 1}};
+    for (const Box& e : edges) {
+      const std::int64_t y0 = std::max<std::int64_t>(e.t, t.clip.top);
+      const std::int64_t y1 = std::min<std::int64_t>(e.b, t.clip.bottom);
+      for (std::int64_t y = y0; y < y1; ++y) emit(y, e.l, e.r);
+    }
+    return;
+  }
+  ellipseRows(k, t.clip, emit, [](std::int64_t, std::int64_t, std::int64_t) {});
+}
+
+// ---- Bezier curves ---------------------------------------------------------
+
+namespace {
+
+struct Cubic {
+  double x[4];
+  double y[4];
+  int depth;
+};
+
+}  // namespace
+
+void drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n) {
+  if (!s.visible || n < 4) return;
+  const SpanPainter sp(t, s.px);
+  const ClipRect& c = t.clip;
+  const double reach = s.width + 2.0;
+  // Flattened points are joined as a polyline with the line rules: each
+  // segment starts at the previous segment's end, which it excludes.
+  DevPoint last{};
+  auto lineTo = [&](DevPoint p) {
+    if (p.x == last.x && p.y == last.y) return;
+    if (s.width <= 1)
+      thinLine(sp, last, p);
+    else
+      wideLine(sp, s.width, last, p);
+    last = p;
+  };
+  for (std::size_t base = 0; base + 3 < n; base += 3) {
+    last = pts[base];
+    // Recursive midpoint subdivision on an explicit stack: each level halves
+    // the curve, so 24 levels bound the work even for curves across 2^32
+    // pixels, and parts whose control hull misses the clip are not split.
+    Cubic stack[32];
+    int top = 0;
+    stack[top++] = Cubic{{static_cast<double>(pts[base].x), static_cast<double>(pts[base + 1].x),
+                          static_cast<double>(pts[base + 2].x), static_cast<double>(pts[base + 3].x)},
+                         {static_cast<double>(pts[base].y), static_cast<double>(pts[base + 1].y),
+                          static_cast<double>(pts[base + 2].y), static_cast<double>(pts[base + 3].y)},
+                         0};
+    while (top > 0) {
+      const Cubic q = stack[--top];
+      const double minX = std::min({q.x[0], q.x[1], q.x[2], q.x[3]});
+      const double maxX = std::max({q.x[0], q.x[1], q.x[2], q.x[3]});
+      const double minY = std::min({q.y[0], q.y[1], q.y[2], q.y[3]});
+      const double maxY = std::max({q.y[0], q.y[1], q.y[2], q.y[3]});
+      const bool offClip = maxX + reach < c.left || minX - reach >= c.right ||
+                           maxY + reach < c.top || minY - reach >= c.bottom;
+      // Flat enough: both control points within half a pixel of the points
+      // a third and two thirds along the chord.
+      const double e1x = q.x[1] - (2.0 * q.x[0] + q.x[3]) / 3.0;
+      const double e1y = q.y[1] - (2.0 * q.y[0] + q.y[3]) / 3.0;
+      const double e2x = q.x[2] - (q.x[0] + 2.0 * q.x[3]) / 3.0;
+      const double e2y = q.y[2] - (q.y[0] + 2.0 * q.y[3]) / 3.0;
+      const double dev = std::max({std::fabs(e1x), std::fabs(e1y), std::fabs(e2x), std::fabs(e2y)});
+      if (offClip || dev <= 0.5 || q.depth >= 24) {
+        lineTo(DevPoint{std::llround(q.x[3]), std::llround(q.y[3])});
+        continue;
+      }
+      Cubic l, r;
+      l.depth = r.depth = q.depth + 1;
+      for (int axis = 0; axis < 2; ++axis) {
+        const double* v = axis == 0 ? q.x : q.y;
+        double* lv = axis == 0 ? l.x : l.y;
+        double* rv = axis == 0 ? r.x : r.y;
+        const double m01 = (v[0] + v[1]) * 0.5, m12 = (v[1] + v[2]) * 0.5, m23 = (v[2] + v[3]) * 0.5;
+        const double m012 = (m01 + m12) * 0.5, m123 = (m12 + m23) * 0.5;
+        const double mid = (m012 + m123) * 0.5;
+        lv[0] = v[0], lv[1] = m01, lv[2] = m012, lv[3] = mid;
+        rv[0] = mid, rv[1] = m123, rv[2] = m23, rv[3] = v[3];
+      }
+      stack[top++] = r;  // the second half is drawn after the first
+      stack[top++] = l;
+    }
+    // The curve ends exactly on its end point, whatever the rounding of the
+    // flattened points.
+    lineTo(pts[base + 3]);
+  }
+}
 
 }  // namespace gdi::detail
