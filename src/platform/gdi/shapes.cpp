@@ -188,46 +188,60 @@ namespace {
 
 constexpr std::int64_t kNoPixel = std::numeric_limits<std::int64_t>::min() / 4;
 
-// The pixels of the ellipse inscribed in [l, r) x [t, b), in doubled
+// The rows of the ellipse inscribed in [l, r) x [t, b), in doubled
 // coordinates centred on the box: X = 2x - (l + r - 1), Y = 2y - (t + b - 1).
-// A pixel is inside when X^2 h^2 + Y^2 w^2 <= w^2 h^2. Rows are symmetric
-// about both axes by construction.
+// The exact curve X^2 / A^2 + Y^2 / B^2 = 1 (A = w - 1, B = h - 1) passes
+// through the centres of the box's extreme pixels. A row's outer pixel is the
+// farther of the pixel nearest to the curve on that row and the last column
+// whose nearest row is this one, so flat and steep parts both reach the box
+// edges, and rows mirror exactly about both axes. Needs w, h >= 3.
 class EllipseRows {
  public:
-  EllipseRows(const Box& k) : k_(k), w_(k.r - k.l), h_(k.b - k.t), parity_((w_ - 1) & 1) {
-    // Exact integer test while the products fit; beyond that (boxes wider
+  explicit EllipseRows(const Box& k)
+      : k_(k), a_(k.r - k.l - 1), b_(k.b - k.t - 1), parity_(a_ & 1) {
+    // Exact integer tests while the products fit; beyond that (boxes wider
     // than 2^26) long double is close enough for anything that can be seen.
-    exact_ = w_ <= (1 << 26) && h_ <= (1 << 26);
+    exact_ = a_ <= (1 << 26) && b_ <= (1 << 26);
   }
 
-  // Largest X of row y inside the ellipse, or kNoPixel.
+  // Outer X (>= 0, of the parity of A) of row y, or kNoPixel outside the box.
   std::int64_t extent(std::int64_t y) const {
     if (y < k_.t || y >= k_.b) return kNoPixel;
-    const std::int64_t Y = 2 * y - (k_.t + k_.b - 1);
-    const long double ratio = static_cast<long double>(Y) / static_cast<long double>(h_);
-    const long double rest = 1.0L - ratio * ratio;
-    std::int64_t X = rest <= 0 ? 0 : static_cast<std::int64_t>(static_cast<long double>(w_) * std::sqrt(rest));
+    std::int64_t Y = 2 * y - (k_.t + k_.b - 1);
+    if (Y < 0) Y = -Y;
+    const long double rowReach = curveX(Y) + 1.0L;
+    const long double columnReach = Y <= 1 ? static_cast<long double>(a_) : curveX(Y - 1);
+    std::int64_t X = static_cast<std::int64_t>(std::max(rowReach, columnReach));
+    X = std::min(X, a_);
     if (((X - parity_) & 1) != 0) --X;
-    if (!exact_) return X >= 0 ? X : (inside(parity_, Y) ? parity_ : kNoPixel);
-    while (inside(X + 2, Y)) X += 2;
-    while (X >= 0 && !inside(X, Y)) X -= 2;
-    return X >= 0 ? X : kNoPixel;
+    if (X < parity_) X = parity_;
+    if (!exact_) return X;
+    while (X + 2 <= a_ && reaches(X + 2, Y)) X += 2;
+    while (X > parity_ && !reaches(X, Y)) X -= 2;
+    return X;
   }
 
   std::int64_t toX(std::int64_t X) const { return (X + k_.l + k_.r - 1) / 2; }
 
  private:
-  bool inside(std::int64_t X, std::int64_t Y) const {
-    if (exact_) {
-      const __int128 w2 = static_cast<__int128>(w_) * w_, h2 = static_cast<__int128>(h_) * h_;
-      return static_cast<__int128>(X) * X * h2 + static_cast<__int128>(Y) * Y * w2 <= w2 * h2;
-    }
-    const long double x = static_cast<long double>(X) / w_, yv = static_cast<long double>(Y) / h_;
-    return x * x + yv * yv <= 1.0L;
+  long double curveX(std::int64_t Yv) const {
+    const long double r = static_cast<long double>(Yv) / static_cast<long double>(b_);
+    const long double rest = 1.0L - r * r;
+    return rest <= 0 ? 0.0L : static_cast<long double>(a_) * std::sqrt(rest);
+  }
+  // X^2 B^2 + Yv^2 A^2 <= A^2 B^2: X lies on or inside the curve at height Yv.
+  bool within(std::int64_t X, std::int64_t Yv) const {
+    const __int128 a2 = static_cast<__int128>(a_) * a_, b2 = static_cast<__int128>(b_) * b_;
+    return static_cast<__int128>(X) * X * b2 + static_cast<__int128>(Yv) * Yv * a2 <= a2 * b2;
+  }
+  bool reaches(std::int64_t X, std::int64_t Y) const {
+    const bool rowView = X <= 1 || within(X - 1, Y);
+    const bool columnView = Y <= 1 || within(X, Y - 1);
+    return rowView || columnView;
   }
 
   Box k_;
-  std::int64_t w_, h_, parity_;
+  std::int64_t a_, b_, parity_;
   bool exact_ = true;
 };
 
@@ -292,6 +306,10 @@ void drawEllipse(const Target& t, const Stroke& s, const Fill& f, DevPoint a, De
     --k.b;
     if (!f.visible || k.l == k.r || k.t == k.b) return;
     const SpanPainter fp(t, f.px);
+    if (k.r - k.l <= 2 || k.b - k.t <= 2) {
+      fillBox(fp, k.l, k.t, k.r, k.b);
+      return;
+    }
     auto all = [&fp](std::int64_t y, std::int64_t x0, std::int64_t x1) { fp.span(y, x0, x1); };
     ellipseRows(k, t.clip, all, all);
     return;
