@@ -335,7 +335,7 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, void** ppv
   const std::uint64_t page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
   const std::uint64_t dataPages = (bytes + page - 1) / page;
   const std::uint64_t mapSize = (dataPages + 2) * page;
-  void* base = mmap(nullptr, mapSize, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  void* base = mmap(nullptr, mapSize, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (base == MAP_FAILED) return 0;
   auto* bytesBase = static_cast<std::uint8_t*>(base);
   if (mprotect(bytesBase + page, dataPages * page, PROT_READ | PROT_WRITE) != 0) {
