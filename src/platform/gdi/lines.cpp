@@ -193,41 +193,6 @@ void wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b) {
   penDisc(painter, b, w);
 }
 
-namespace {
-
-// Wide segments far outside the clip are cut down to the part that can be
-// visible, so that the fixed-point body of a segment across 2^32 pixels
-// stays well inside 64 bits. The cut is on the segment's own line, so the
-// visible pixels do not move.
-bool cutToReach(const ClipRect& c, std::int64_t reach, DevPoint* a, DevPoint* b) {
-  const double lx = static_cast<double>(c.left - reach), hx = static_cast<double>(c.right + reach);
-  const double ly = static_cast<double>(c.top - reach), hy = static_cast<double>(c.bottom + reach);
-  const double x0 = static_cast<double>(a->x), y0 = static_cast<double>(a->y);
-  const double ddx = static_cast<double>(b->x - a->x), ddy = static_cast<double>(b->y - a->y);
-  double t0 = 0.0, t1 = 1.0;
-  const double p[4] = {-ddx, ddx, -ddy, ddy};
-  const double q[4] = {x0 - lx, hx - x0, y0 - ly, hy - y0};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0.0) {
-      if (q[i] < 0.0) return false;
-      continue;
-    }
-    const double r = q[i] / p[i];
-    if (p[i] < 0.0)
-      t0 = std::max(t0, r);
-    else
-      t1 = std::min(t1, r);
-  }
-  if (t0 > t1) return false;
-  // Only move an end point that lies outside the grown box: the round ends
-  // of visible end points must stay where they are.
-  if (t0 > 0.0) *a = DevPoint{std::llround(x0 + ddx * t0), std::llround(y0 + ddy * t0)};
-  if (t1 < 1.0) *b = DevPoint{std::llround(x0 + ddx * t1), std::llround(y0 + ddy * t1)};
-  return true;
-}
-
-}  // namespace
-
 void drawLine(const Target& t, const Stroke& s, DevPoint a, DevPoint b) {
   if (!s.visible) return;
   const SpanPainter painter(t, s.px);
@@ -235,13 +200,9 @@ void drawLine(const Target& t, const Stroke& s, DevPoint a, DevPoint b) {
     thinLine(painter, a, b);
     return;
   }
-  // A segment that reaches far beyond the clip is cut first (its cut ends are
-  // invisible, so their discs do not matter).
-  constexpr std::int64_t kFar = std::int64_t{1} << 24;
-  const ClipRect& c = t.clip;
-  const bool far = std::max({a.x, b.x, a.y, b.y}) > c.right + kFar + s.width ||
-                   std::min({a.x, b.x, a.y, b.y}) < -kFar - s.width;
-  if (far && !cutToReach(c, s.width + 2, &a, &b)) return;
+  // Device coordinates stay below 2^33 and pens below 2^20 pixels, so the
+  // fixed-point body of even the longest segment fits the polygon filler's
+  // 64-bit walk; the filler and the discs only visit visible rows.
   wideLine(painter, s.width, a, b);
 }
 
