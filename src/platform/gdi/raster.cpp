@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
+
+#include <emmintrin.h>
 
 namespace gdi::detail {
 
@@ -12,17 +15,38 @@ void fillRow24Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, std
     for (; n > 0; --n, p += 3) storePixel24(p, px);
     return;
   }
-  // 16 pixels are 48 bytes: three 16-byte stores of one pattern.
+  // 16 pixels are 48 bytes: three 16-byte registers hold the pattern, and
+  // the loop is nothing but stores.
   alignas(16) std::uint8_t pattern[48];
   for (int i = 0; i < 16; ++i) storePixel24(pattern + i * 3, px);
-  for (; n >= 16; n -= 16, p += 48) std::memcpy(p, pattern, 48);
+  const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(pattern));
+  const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(pattern + 16));
+  const __m128i c = _mm_load_si128(reinterpret_cast<const __m128i*>(pattern + 32));
+  for (; n >= 32; n -= 32, p += 96) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), b);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 32), c);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 48), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 64), b);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 80), c);
+  }
+  if (n >= 16) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), b);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 32), c);
+    n -= 16;
+    p += 48;
+  }
   // The tail (fewer than 16 pixels) is a prefix of the pattern.
   std::memcpy(p, pattern, static_cast<std::size_t>(n) * 3);
 }
 
 void fillRow32Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, std::uint32_t px) {
-  auto* p = reinterpret_cast<std::uint32_t*>(row) + x0;
-  std::fill(p, p + (x1 - x0), px);
+  // wchar_t is a 32-bit unit here, and the C library's wmemset is its
+  // tuned word fill: the same wide stores memset uses.
+  static_assert(sizeof(wchar_t) == 4);
+  std::wmemset(reinterpret_cast<wchar_t*>(row) + x0, static_cast<wchar_t>(px),
+               static_cast<std::size_t>(x1 - x0));
 }
 
 void fillBox(const SpanPainter& painter, std::int64_t x0, std::int64_t y0, std::int64_t x1,
