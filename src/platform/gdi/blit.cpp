@@ -1,19 +1,814 @@
-// Placeholder until the block transfers land.
+// Block transfers: BitBlt and StretchBlt on both pixel formats.
+//
+// Raster operations are bitwise operations on the stored pixel bytes. Every
+// call clips once at its top and then runs row kernels that trust their
+// arguments. Nothing here allocates per call: row data that has to be copied
+// out goes through a fixed-size stack buffer, and the per-call tables of a
+// stretch live in scratch buffers that grow and never shrink.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "platform/gdi/draw.h"
 
 namespace gdi::detail {
 
+namespace {
+
+// ---- raster operations on bytes -------------------------------------------
+
+enum class RopKind : std::uint8_t {
+  Copy,     // S
+  Or,       // S | D
+  And,      // S & D
+  Xor,      // S ^ D
+  NotCopy,  // ~S
+  Zero,     // 0
+  Ones,     // all bits set
+  Invert,   // ~D
+  Invalid,
+};
+
+RopKind kindOf(std::uint32_t rop) {
+  switch (rop) {
+    case SRCCOPY: return RopKind::Copy;
+    case SRCPAINT: return RopKind::Or;
+    case SRCAND: return RopKind::And;
+    case SRCINVERT: return RopKind::Xor;
+    case NOTSRCCOPY: return RopKind::NotCopy;
+    case BLACKNESS: return RopKind::Zero;
+    case WHITENESS: return RopKind::Ones;
+    case DSTINVERT: return RopKind::Invert;
+    default: return RopKind::Invalid;
+  }
+}
+
+constexpr bool readsSource(RopKind k) {
+  return k != RopKind::Zero && k != RopKind::Ones && k != RopKind::Invert;
+}
+
+// Sixteen bytes as one SSE2 register. Loads and stores go through memcpy so
+// that no pointer needs any alignment; the compiler turns them into movdqu.
+typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
+
+// Keeps blue, green and red of four 32-bit pixels and clears their top byte,
+// which we always write as 0.
+constexpr Bytes16 kColourMask32 = {0xFF, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0,
+                                   0xFF, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0};
+
+template <RopKind K, typename T>
+inline T combineValue(T d, T s) {
+  if constexpr (K == RopKind::Copy) return s;
+  if constexpr (K == RopKind::Or) return d | s;
+  if constexpr (K == RopKind::And) return d & s;
+  if constexpr (K == RopKind::Xor) return d ^ s;
+  if constexpr (K == RopKind::NotCopy) return ~s;
+  if constexpr (K == RopKind::Zero) return T{};
+  if constexpr (K == RopKind::Ones) return static_cast<T>(~T{});
+  if constexpr (K == RopKind::Invert) return ~d;
+}
+
+constexpr bool readsDestination(RopKind k) {
+  return k == RopKind::Or || k == RopKind::And || k == RopKind::Xor || k == RopKind::Invert;
+}
+
+// d := K(d, s) over `bytes` bytes that start on a pixel boundary; s may be
+// null for the operations that ignore it. With kClearX (32-bit rows) the top
+// byte of every pixel becomes 0. d and s must not overlap: callers copy
+// overlapping source bytes out first.
+template <RopKind K, bool kClearX>
+void combineBytes(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, std::size_t bytes) {
+  constexpr bool kUsesSource = readsSource(K);
+  constexpr bool kUsesDestination = readsDestination(K);
+  if constexpr (K == RopKind::Copy && !kClearX) {
+    std::memcpy(d, s, bytes);
+    return;
+  }
+  if constexpr (K == RopKind::Zero) {
+    std::memset(d, 0, bytes);
+    return;
+  }
+  if constexpr (K == RopKind::Ones && !kClearX) {
+    std::memset(d, 0xFF, bytes);
+    return;
+  }
+  auto block = [d, s](std::size_t at) {
+    Bytes16 a{}, b{};
+    if constexpr (kUsesDestination) std::memcpy(&a, d + at, 16);
+    if constexpr (kUsesSource) std::memcpy(&b, s + at, 16);
+    a = combineValue<K>(a, b);
+    if constexpr (kClearX) a &= kColourMask32;
+    std::memcpy(d + at, &a, 16);
+  };
+  std::size_t i = 0;
+  // Four blocks an iteration keep the loads ahead of the stores.
+  for (; i + 64 <= bytes; i += 64) {
+    block(i);
+    block(i + 16);
+    block(i + 32);
+    block(i + 48);
+  }
+  for (; i + 16 <= bytes; i += 16) block(i);
+  for (; i < bytes; ++i) {
+    if (kClearX && (i & 3) == 3) {
+      d[i] = 0;
+      continue;
+    }
+    const std::uint8_t b = kUsesSource ? s[i] : 0;
+    d[i] = static_cast<std::uint8_t>(combineValue<K, unsigned>(d[i], b));
+  }
+}
+
+using CombineFn = void (*)(std::uint8_t* d, const std::uint8_t* s, std::size_t bytes);
+
+template <bool kClearX>
+CombineFn combineForX(RopKind k) {
+  switch (k) {
+    case RopKind::Copy: return combineBytes<RopKind::Copy, kClearX>;
+    case RopKind::Or: return combineBytes<RopKind::Or, kClearX>;
+    case RopKind::And: return combineBytes<RopKind::And, kClearX>;
+    case RopKind::Xor: return combineBytes<RopKind::Xor, kClearX>;
+    case RopKind::NotCopy: return combineBytes<RopKind::NotCopy, kClearX>;
+    case RopKind::Zero: return combineBytes<RopKind::Zero, kClearX>;
+    case RopKind::Ones: return combineBytes<RopKind::Ones, kClearX>;
+    case RopKind::Invert: return combineBytes<RopKind::Invert, kClearX>;
+    default: return nullptr;
+  }
+}
+
+CombineFn combineFor(RopKind k, PixelFormat dstFormat) {
+  return dstFormat == PixelFormat::Xrgb32 ? combineForX<true>(k) : combineForX<false>(k);
+}
+
+// Format conversion of n pixels into the destination format, touching
+// exactly 3n bytes on the 24-bit side. 24-bit pixels are moved as four-byte
+// words (one load or store instead of three), all but the last: its fourth
+// byte may lie past the end of the row.
+using ConvertFn = void (*)(std::uint8_t* __restrict out, const std::uint8_t* __restrict in,
+                           std::size_t n);
+
+void convert24To32(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, std::size_t n) {
+  if (n == 0) return;
+  std::size_t i = 0;
+#ifdef __SSE2__
+  // Four pixels a step: byte shifts move pixel k from byte 3k to byte 4k.
+  // The 16-byte load reads into the next two pixels, hence i + 6 <= n.
+  const __m128i m0 = _mm_setr_epi32(0xFFFFFF, 0, 0, 0);
+  const __m128i m1 = _mm_setr_epi32(0, 0xFFFFFF, 0, 0);
+  const __m128i m2 = _mm_setr_epi32(0, 0, 0xFFFFFF, 0);
+  const __m128i m3 = _mm_setr_epi32(0, 0, 0, 0xFFFFFF);
+  for (; i + 6 <= n; i += 4, in += 12, out += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i r =
+        _mm_or_si128(_mm_or_si128(_mm_and_si128(v, m0), _mm_and_si128(_mm_slli_si128(v, 1), m1)),
+                     _mm_or_si128(_mm_and_si128(_mm_slli_si128(v, 2), m2),
+                                  _mm_and_si128(_mm_slli_si128(v, 3), m3)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), r);
+  }
+#endif
+  for (; i + 1 < n; ++i, in += 3, out += 4) {
+    std::uint32_t v;
+    std::memcpy(&v, in, 4);
+    storePixel32(out, v & 0xFFFFFFu);
+  }
+  storePixel32(out, loadPixel24(in));
+}
+void convert32To24(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, std::size_t n) {
+  if (n == 0) return;
+  std::size_t i = 0;
+#ifdef __SSE2__
+  // Four pixels a step, the other way round. The 16-byte store reaches into
+  // the next two pixels, which are written afterwards, hence i + 6 <= n.
+  const __m128i m0 = _mm_setr_epi32(0xFFFFFF, 0, 0, 0);
+  const __m128i m1 = _mm_setr_epi32(0, 0xFFFFFF, 0, 0);
+  const __m128i m2 = _mm_setr_epi32(0, 0, 0xFFFFFF, 0);
+  const __m128i m3 = _mm_setr_epi32(0, 0, 0, 0xFFFFFF);
+  for (; i + 6 <= n; i += 4, in += 16, out += 12) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i r =
+        _mm_or_si128(_mm_or_si128(_mm_and_si128(v, m0), _mm_srli_si128(_mm_and_si128(v, m1), 1)),
+                     _mm_or_si128(_mm_srli_si128(_mm_and_si128(v, m2), 2),
+                                  _mm_srli_si128(_mm_and_si128(v, m3), 3)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), r);
+  }
+#endif
+  for (; i + 1 < n; ++i, in += 4, out += 3) {
+    // The fourth byte is overwritten by the next pixel.
+    std::memcpy(out, in, 4);
+  }
+  storePixel24(out, loadPixel32(in));
+}
+
+// ---- buffers ---------------------------------------------------------------
+
+// Rows that must be copied out (overlapping transfers, format conversion)
+// pass through the stack in chunks of this many pixels.
+constexpr std::size_t kChunkPixels = 256;
+constexpr std::size_t kChunkBytes = kChunkPixels * 4;
+
+// A per-process buffer that grows on demand and never shrinks, so that a
+// transfer allocates only while the program warms up. The engine runs on one
+// thread (its handle table does too), so one set of buffers serves all calls.
+template <typename T>
+class Scratch {
+ public:
+  T* get(std::size_t n) {
+    if (data_.size() < n) data_.resize(std::max(n, data_.size() * 2));
+    return data_.data();
+  }
+
+ private:
+  std::vector<T> data_;
+};
+
+Scratch<std::uint8_t> gSourceCopy;      // a copied-out source region
+Scratch<std::ptrdiff_t> gColumnOffset;  // stretch: byte offset of each column's first source pixel
+Scratch<std::int32_t> gColumnCount;     // stretch: how many source pixels each column merges
+Scratch<std::int32_t> gRowRange;        // stretch: first and last source row of each row
+Scratch<std::uint8_t> gMergedRow;       // stretch: source rows merged vertically
+Scratch<std::uint8_t> gStretchedRow;    // stretch: one finished row in the destination format
+
+// Address range [lo, hi) of the bytes a w x h pixel block of `t` touches.
+struct ByteRange {
+  std::uintptr_t lo;
+  std::uintptr_t hi;
+  bool intersects(const ByteRange& o) const { return lo < o.hi && o.lo < hi; }
+};
+
+ByteRange blockBytes(const Target& t, std::int32_t x, std::int32_t y, std::int64_t w,
+                     std::int64_t h) {
+  const auto first =
+      reinterpret_cast<std::uintptr_t>(t.row(y) + static_cast<std::ptrdiff_t>(x) * t.bpp());
+  const auto last = reinterpret_cast<std::uintptr_t>(t.row(static_cast<std::int32_t>(y + h - 1)) +
+                                                     static_cast<std::ptrdiff_t>(x) * t.bpp());
+  return ByteRange{std::min(first, last),
+                   std::max(first, last) + static_cast<std::uintptr_t>(w * t.bpp())};
+}
+
+// Copies rows [y0, y0 + h) x columns [x0, x0 + w) of `t` into the source
+// scratch buffer, packed; returns the first byte.
+const std::uint8_t* copySourceOut(const Target& t, std::int32_t x0, std::int32_t y0, std::int64_t w,
+                                  std::int64_t h) {
+  const auto rowBytes = static_cast<std::size_t>(w * t.bpp());
+  std::uint8_t* out = gSourceCopy.get(rowBytes * static_cast<std::size_t>(h));
+  for (std::int64_t j = 0; j < h; ++j) {
+    const std::uint8_t* row = t.row(static_cast<std::int32_t>(y0 + j));
+    std::memcpy(out + static_cast<std::size_t>(j) * rowBytes,
+                row + static_cast<std::ptrdiff_t>(x0) * t.bpp(), rowBytes);
+  }
+  return out;
+}
+
+// The geometry we accept: logical int32 values plus an int32 origin stay far
+// below this, so every sum and product of two values fits in 64 or 128 bits.
+constexpr std::int64_t kCoordLimit = std::int64_t{1} << 40;
+bool sane(const BlitRect& r) {
+  auto ok = [](std::int64_t v) { return v > -kCoordLimit && v < kCoordLimit; };
+  return ok(r.x) && ok(r.y) && ok(r.w) && ok(r.h);
+}
+
+// ---- unscaled transfers ----------------------------------------------------
+
+// What one unscaled transfer does to each row.
+struct RowJob {
+  RopKind kind;
+  CombineFn combine;
+  ConvertFn convert;  // null when both formats are equal
+  bool plainMove;     // 24-bit copy between equal formats: memmove of the row
+  int dbpp;
+  int sbpp;
+};
+
+// Applies the job to n pixels at d from s. When the source and destination
+// bytes of this row overlap, `backwards` says in which direction the chunks
+// have to go so that no source byte is overwritten before it is read.
+void runRow(const RowJob& job, std::uint8_t* d, const std::uint8_t* s, std::int64_t n,
+            bool overlapping, bool backwards) {
+  const auto dBytes = static_cast<std::size_t>(n * job.dbpp);
+  if (!readsSource(job.kind)) {
+    job.combine(d, nullptr, dBytes);
+    return;
+  }
+  if (job.convert == nullptr) {
+    if (job.plainMove) {
+      std::memmove(d, s, dBytes);
+      return;
+    }
+    if (!overlapping) {
+      job.combine(d, s, dBytes);
+      return;
+    }
+    alignas(16) std::uint8_t chunk[kChunkBytes];
+    const std::size_t step = kChunkPixels * static_cast<std::size_t>(job.dbpp);
+    if (backwards) {
+      for (std::size_t end = dBytes; end > 0;) {
+        const std::size_t len = std::min(step, end);
+        const std::size_t off = end - len;
+        std::memcpy(chunk, s + off, len);
+        job.combine(d + off, chunk, len);
+        end = off;
+      }
+    } else {
+      for (std::size_t off = 0; off < dBytes; off += step) {
+        const std::size_t len = std::min(step, dBytes - off);
+        std::memcpy(chunk, s + off, len);
+        job.combine(d + off, chunk, len);
+      }
+    }
+    return;
+  }
+  // Between formats the source never shares memory with the destination
+  // here (the caller copies such a source out first): a copy converts
+  // straight into the row, and the chunks of the other operations can go in
+  // either direction.
+  if (job.kind == RopKind::Copy) {
+    job.convert(d, s, static_cast<std::size_t>(n));
+    return;
+  }
+  alignas(16) std::uint8_t chunk[kChunkBytes];
+  for (std::int64_t p = 0; p < n; p += static_cast<std::int64_t>(kChunkPixels)) {
+    const auto m = static_cast<std::size_t>(std::min<std::int64_t>(kChunkPixels, n - p));
+    job.convert(chunk, s + p * job.sbpp, m);
+    job.combine(d + p * job.dbpp, chunk, m * static_cast<std::size_t>(job.dbpp));
+  }
+}
+
+// An unscaled transfer of a block that lies inside both clips.
+void blitUnchecked(const Target& dst, std::int32_t dx, std::int32_t dy, std::int64_t w,
+                   std::int64_t h, const Target* src, std::int32_t sx, std::int32_t sy,
+                   RopKind kind) {
+  RowJob job{};
+  job.kind = kind;
+  job.combine = combineFor(kind, dst.format);
+  job.dbpp = dst.bpp();
+  job.sbpp = src != nullptr ? src->bpp() : job.dbpp;
+  if (src != nullptr && src->format != dst.format)
+    job.convert = src->format == PixelFormat::Bgr24 ? convert24To32 : convert32To24;
+  job.plainMove =
+      kind == RopKind::Copy && job.convert == nullptr && dst.format == PixelFormat::Bgr24;
+
+  if (src == nullptr) {
+    for (std::int64_t j = 0; j < h; ++j) {
+      std::uint8_t* row = dst.row(static_cast<std::int32_t>(dy + j));
+      runRow(job, row + static_cast<std::ptrdiff_t>(dx) * job.dbpp, nullptr, w, false, false);
+    }
+    return;
+  }
+
+  const std::uint8_t* srcBase = src->row(sy) + static_cast<std::ptrdiff_t>(sx) * job.sbpp;
+  std::ptrdiff_t srcStride = src->stride;
+  std::uint8_t* const dstBase = dst.row(dy) + static_cast<std::ptrdiff_t>(dx) * job.dbpp;
+  bool ordered = false;  // rows in an order that is safe for a shared buffer
+  std::ptrdiff_t delta = 0;
+  if (blockBytes(dst, dx, dy, w, h).intersects(blockBytes(*src, sx, sy, w, h))) {
+    if (src->format == dst.format && src->stride == dst.stride) {
+      // Both blocks lie in one buffer with one layout, so every destination
+      // byte sits `delta` bytes after its source byte. Working through the
+      // bytes from the far end of that shift (as memmove does) reads every
+      // source byte before it is overwritten.
+      ordered = true;
+      delta = reinterpret_cast<std::intptr_t>(dstBase) - reinterpret_cast<std::intptr_t>(srcBase);
+    } else {
+      // Two views of one buffer with different layouts: no order is safe in
+      // general, so the source block is copied out first.
+      srcBase = copySourceOut(*src, sx, sy, w, h);
+      srcStride = static_cast<std::ptrdiff_t>(w * job.sbpp);
+    }
+  }
+
+  const std::int64_t rowBytes = w * job.dbpp;
+  // With a positive shift, go from high addresses to low ones.
+  const bool backwards = ordered && delta > 0;
+  const bool rowsUp = backwards == (dst.stride > 0);  // last row first
+  const bool sameRowOverlap = ordered && (delta < 0 ? -delta : delta) < rowBytes;
+  for (std::int64_t k = 0; k < h; ++k) {
+    const std::int64_t j = rowsUp ? h - 1 - k : k;
+    runRow(job, dstBase + j * dst.stride, srcBase + j * srcStride, w, sameRowOverlap, backwards);
+  }
+}
+
+// Clips an unscaled transfer (source first, then destination) and runs it.
+void clipAndBlit(const Target& dst, BlitRect d, const Target* src, std::int64_t sx, std::int64_t sy,
+                 RopKind kind) {
+  std::int64_t dx = d.x, dy = d.y, w = d.w, h = d.h;
+  if (w <= 0 || h <= 0) return;
+  if (src != nullptr) {
+    // Only destination pixels that have a real source pixel are written.
+    if (sx < src->clip.left) {
+      const std::int64_t cut = src->clip.left - sx;
+      sx += cut, dx += cut, w -= cut;
+    }
+    if (sy < src->clip.top) {
+      const std::int64_t cut = src->clip.top - sy;
+      sy += cut, dy += cut, h -= cut;
+    }
+    w = std::min<std::int64_t>(w, src->clip.right - sx);
+    h = std::min<std::int64_t>(h, src->clip.bottom - sy);
+  }
+  if (dx < dst.clip.left) {
+    const std::int64_t cut = dst.clip.left - dx;
+    sx += cut, dx += cut, w -= cut;
+  }
+  if (dy < dst.clip.top) {
+    const std::int64_t cut = dst.clip.top - dy;
+    sy += cut, dy += cut, h -= cut;
+  }
+  w = std::min<std::int64_t>(w, dst.clip.right - dx);
+  h = std::min<std::int64_t>(h, dst.clip.bottom - dy);
+  if (w <= 0 || h <= 0) return;
+  blitUnchecked(dst, static_cast<std::int32_t>(dx), static_cast<std::int32_t>(dy), w, h, src,
+                static_cast<std::int32_t>(sx), static_cast<std::int32_t>(sy), kind);
+}
+
+// ---- stretching: the mapping of one axis -----------------------------------
+
+// One axis of a stretch, normalised: the destination covers dStart .. dStart
+// + d - 1 and the source sStart .. sStart + s - 1 (a negative size w at x
+// covers x + w + 1 .. x). Destination index i counts from dStart upwards;
+// source index j counts from sStart upwards, or from the far end when the
+// axis is mirrored. Mirroring thus keeps the destination in device order and
+// walks the source backwards.
+struct Axis {
+  std::int64_t dStart;
+  std::int64_t d;
+  std::int64_t sStart;
+  std::int64_t s;
+  bool mirror;
+};
+
+Axis makeAxis(std::int64_t dPos, std::int64_t dSize, std::int64_t sPos, std::int64_t sSize) {
+  Axis a{};
+  a.d = dSize < 0 ? -dSize : dSize;
+  a.dStart = dSize < 0 ? dPos + dSize + 1 : dPos;
+  a.s = sSize < 0 ? -sSize : sSize;
+  a.sStart = sSize < 0 ? sPos + sSize + 1 : sPos;
+  a.mirror = (dSize < 0) != (sSize < 0);
+  return a;
+}
+
+// floor((step * i + base) / den) for i = i0, i0 + 1, ..., one division at
+// the start and additions after it. The start needs 128 bits (step * i0 can
+// exceed 64); after it the quotient stays near the source size and the
+// remainder below den, both far inside 64 bits.
+class FloorStepper {
+ public:
+  FloorStepper() = default;
+  FloorStepper(__int128 base, __int128 step, __int128 den, __int128 i0)
+      : den_(static_cast<std::int64_t>(den)) {
+    const __int128 num = step * i0 + base;
+    const __int128 q = floorDiv128(num, den);
+    q_ = static_cast<std::int64_t>(q);
+    r_ = static_cast<std::int64_t>(num - q * den);
+    qStep_ = static_cast<std::int64_t>(step / den);
+    rStep_ = static_cast<std::int64_t>(step % den);
+  }
+  std::int64_t value() const { return q_; }
+  void advance() {
+    q_ += qStep_;
+    r_ += rStep_;
+    if (r_ >= den_) {
+      r_ -= den_;
+      ++q_;
+    }
+  }
+
+ private:
+  std::int64_t q_ = 0, r_ = 0, den_ = 1, qStep_ = 0, rStep_ = 0;
+};
+
+// Walks the destination positions of one axis from a given start and says,
+// for each, which source positions it takes, clipped to the source bounds.
+//
+// Enlarging (and deleting when shrinking): position i takes the single
+// source index floor(((2i + 1)s - 1) / 2d). Merging when shrinking: source
+// index j goes into floor(((2j + 1)d - 1) / 2s), so position i takes the
+// indices from floor((2si + d) / 2d), the smallest j that lands in i, up to
+// the smallest that lands in i + 1, minus one.
+class AxisWalker {
+ public:
+  AxisWalker(const Axis& a, bool merge, std::int64_t firstDst, std::int64_t clipLo,
+             std::int64_t clipHi)
+      : a_(a), merge_(merge && a.d < a.s), clipLo_(clipLo), clipHi_(clipHi) {
+    const __int128 i0 = firstDst - a.dStart;
+    const __int128 s = a.s, d = a.d;
+    if (merge_) {
+      cur_ = FloorStepper(d, 2 * s, 2 * d, i0);
+      next_ = FloorStepper(d, 2 * s, 2 * d, i0 + 1);
+      // Measured behaviour: a destination of one pixel merges only the first
+      // s - 1 source pixels.
+      quirkLast_ = a.d == 1 ? a.s - 2 : -1;
+    } else {
+      cur_ = FloorStepper(s - 1, 2 * s, 2 * d, i0);
+    }
+  }
+
+  // The source range [*lo, *hi] of the current position in device
+  // coordinates, clipped; false when nothing of it is inside the source.
+  bool source(std::int64_t* lo, std::int64_t* hi) const {
+    const std::int64_t jLo = cur_.value();
+    std::int64_t jHi = jLo;
+    if (merge_) jHi = quirkLast_ >= 0 ? quirkLast_ : next_.value() - 1;
+    std::int64_t a, b;
+    if (a_.mirror) {
+      a = a_.sStart + a_.s - 1 - jHi;
+      b = a_.sStart + a_.s - 1 - jLo;
+    } else {
+      a = a_.sStart + jLo;
+      b = a_.sStart + jHi;
+    }
+    *lo = std::max(a, clipLo_);
+    *hi = std::min(b, clipHi_ - 1);
+    return *lo <= *hi;
+  }
+
+  void advance() {
+    if (merge_) {
+      cur_ = next_;
+      next_.advance();
+    } else {
+      cur_.advance();
+    }
+  }
+
+ private:
+  Axis a_;
+  bool merge_;
+  std::int64_t clipLo_, clipHi_;
+  std::int64_t quirkLast_ = -1;
+  FloorStepper cur_, next_;
+};
+
+// ---- stretching: row kernels -----------------------------------------------
+
+template <PixelFormat F>
+inline std::uint32_t loadPx(const std::uint8_t* p) {
+  if constexpr (F == PixelFormat::Bgr24)
+    return loadPixel24(p);
+  else
+    return loadPixel32(p);
+}
+
+// A 24-bit pixel read as four bytes: the top byte belongs to the next pixel
+// and is garbage. Only for pixels that are not the last of their row span.
+inline std::uint32_t loadPixel24Wide(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+// Stores a pixel into the stretched-row buffer. 24-bit pixels are stored as
+// four bytes: the fourth is overwritten by the next pixel, or lands in the
+// buffer's slack after the last one.
+template <PixelFormat F>
+inline void storeStretched(std::uint8_t* p, std::uint32_t px) {
+  if constexpr (F == PixelFormat::Bgr24)
+    std::memcpy(p, &px, 4);
+  else
+    storePixel32(p, px & 0xFFFFFFu);
+}
+
+using PickFn = void (*)(std::uint8_t* out, const std::uint8_t* line, const std::ptrdiff_t* offset,
+                        const std::int32_t* count, std::int64_t n);
+
+// One source pixel per destination pixel: a table lookup and a store.
+// kWide reads 24-bit source pixels as four bytes, which is about twice as
+// fast as assembling three; the caller keeps it away from the last pixel of
+// the span, whose fourth byte may lie past the end of the pixels.
+template <PixelFormat S, PixelFormat D, bool kWide = false>
+void pickRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict line,
+             const std::ptrdiff_t* __restrict offset, const std::int32_t*, std::int64_t n) {
+  constexpr int kOut = bytesPerPixel(D);
+  for (std::int64_t c = 0; c < n; ++c) {
+    const std::uint8_t* p = line + offset[c];
+    const std::uint32_t v = (kWide && S == PixelFormat::Bgr24) ? loadPixel24Wide(p) : loadPx<S>(p);
+    storeStretched<D>(out + c * kOut, v);
+  }
+}
+
+// Several source pixels per destination pixel, combined with AND or OR.
+template <PixelFormat S, PixelFormat D, bool kAnd>
+void mergeRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict line,
+              const std::ptrdiff_t* __restrict offset, const std::int32_t* __restrict count,
+              std::int64_t n) {
+  constexpr int kIn = bytesPerPixel(S);
+  constexpr int kOut = bytesPerPixel(D);
+  for (std::int64_t c = 0; c < n; ++c) {
+    const std::uint8_t* p = line + offset[c];
+    std::uint32_t v = loadPx<S>(p);
+    for (std::int32_t k = 1; k < count[c]; ++k) {
+      p += kIn;
+      v = kAnd ? (v & loadPx<S>(p)) : (v | loadPx<S>(p));
+    }
+    storeStretched<D>(out + c * kOut, v);
+  }
+}
+
+template <PixelFormat S, PixelFormat D>
+PickFn horizontalFor(bool merge, bool andMerge) {
+  if (!merge) return pickRow<S, D>;
+  return andMerge ? mergeRow<S, D, true> : mergeRow<S, D, false>;
+}
+
+PickFn horizontalFor(PixelFormat s, PixelFormat d, bool merge, bool andMerge) {
+  using enum PixelFormat;
+  if (s == Bgr24) {
+    return d == Bgr24 ? horizontalFor<Bgr24, Bgr24>(merge, andMerge)
+                      : horizontalFor<Bgr24, Xrgb32>(merge, andMerge);
+  }
+  return d == Bgr24 ? horizontalFor<Xrgb32, Bgr24>(merge, andMerge)
+                    : horizontalFor<Xrgb32, Xrgb32>(merge, andMerge);
+}
+
+PickFn widePickFor(PixelFormat d) {
+  return d == PixelFormat::Bgr24 ? pickRow<PixelFormat::Bgr24, PixelFormat::Bgr24, true>
+                                 : pickRow<PixelFormat::Bgr24, PixelFormat::Xrgb32, true>;
+}
+
+void stretchScaled(const Target& dst, const Axis& ax, const Axis& ay, const Target& src,
+                   RopKind kind, int stretchMode) {
+  const bool merging = stretchMode == BLACKONWHITE || stretchMode == WHITEONBLACK;
+  const bool andMerge = stretchMode == BLACKONWHITE;
+  const bool mergeX = merging && ax.d < ax.s;
+  const bool mergeY = merging && ay.d < ay.s;
+  const int sbpp = src.bpp();
+  const int dbpp = dst.bpp();
+
+  // Visible destination columns and rows; the mapping itself is that of the
+  // unclipped rectangles.
+  const std::int64_t vx0 = std::max<std::int64_t>(ax.dStart, dst.clip.left);
+  const std::int64_t vx1 = std::min<std::int64_t>(ax.dStart + ax.d, dst.clip.right);
+  const std::int64_t vy0 = std::max<std::int64_t>(ay.dStart, dst.clip.top);
+  const std::int64_t vy1 = std::min<std::int64_t>(ay.dStart + ay.d, dst.clip.bottom);
+  if (vx0 >= vx1 || vy0 >= vy1) return;
+
+  // The column map, once per call. Columns whose source lies entirely
+  // outside the source bounds are not written; since the mapping is
+  // monotonic, the columns that remain are one contiguous run.
+  std::ptrdiff_t* offset = gColumnOffset.get(static_cast<std::size_t>(vx1 - vx0));
+  std::int32_t* count = mergeX ? gColumnCount.get(static_cast<std::size_t>(vx1 - vx0)) : nullptr;
+  std::int64_t firstX = 0, n = 0;
+  std::int64_t spanLo = std::numeric_limits<std::int64_t>::max(), spanHi = 0;
+  {
+    AxisWalker walk(ax, mergeX, vx0, src.clip.left, src.clip.right);
+    for (std::int64_t x = vx0; x < vx1; ++x, walk.advance()) {
+      std::int64_t lo, hi;
+      if (!walk.source(&lo, &hi)) {
+        if (n > 0) break;
+        continue;
+      }
+      if (n == 0) firstX = x;
+      offset[n] = static_cast<std::ptrdiff_t>(lo);  // made relative to spanLo below
+      if (count != nullptr) count[n] = static_cast<std::int32_t>(hi - lo + 1);
+      spanLo = std::min(spanLo, lo);
+      spanHi = std::max(spanHi, hi);
+      ++n;
+    }
+  }
+  if (n == 0) return;
+  for (std::int64_t c = 0; c < n; ++c) offset[c] = (offset[c] - spanLo) * sbpp;
+
+  // The row map, likewise.
+  std::int32_t* rows = gRowRange.get(static_cast<std::size_t>(vy1 - vy0) * 2);
+  std::int64_t firstY = 0, m = 0;
+  {
+    AxisWalker walk(ay, mergeY, vy0, src.clip.top, src.clip.bottom);
+    for (std::int64_t y = vy0; y < vy1; ++y, walk.advance()) {
+      std::int64_t lo, hi;
+      if (!walk.source(&lo, &hi)) {
+        if (m > 0) break;
+        continue;
+      }
+      if (m == 0) firstY = y;
+      rows[2 * m] = static_cast<std::int32_t>(lo);
+      rows[2 * m + 1] = static_cast<std::int32_t>(hi);
+      ++m;
+    }
+  }
+  if (m == 0) return;
+
+  // The source block that this call reads. When it shares memory with the
+  // destination block it is copied out first, so the result is that of a
+  // separate source.
+  const std::int64_t srcTop = std::min(rows[0], rows[2 * (m - 1)]);
+  const std::int64_t srcBottom = std::max(rows[1], rows[2 * m - 1]);
+  const std::int64_t spanW = spanHi - spanLo + 1;
+  const std::int64_t srcH = srcBottom - srcTop + 1;
+  const auto spanBytes = static_cast<std::size_t>(spanW * sbpp);
+  const std::uint8_t* srcBase =
+      src.row(static_cast<std::int32_t>(srcTop)) + static_cast<std::ptrdiff_t>(spanLo) * sbpp;
+  std::ptrdiff_t srcStride = src.stride;
+  const auto x0 = static_cast<std::int32_t>(firstX);
+  const auto y0 = static_cast<std::int32_t>(firstY);
+  if (blockBytes(dst, x0, y0, n, m)
+          .intersects(blockBytes(src, static_cast<std::int32_t>(spanLo),
+                                 static_cast<std::int32_t>(srcTop), spanW, srcH))) {
+    srcBase = copySourceOut(src, static_cast<std::int32_t>(spanLo),
+                            static_cast<std::int32_t>(srcTop), spanW, srcH);
+    srcStride = static_cast<std::ptrdiff_t>(spanBytes);
+  }
+  auto sourceRow = [&](std::int64_t y) { return srcBase + (y - srcTop) * srcStride; };
+
+  const PickFn horizontal = horizontalFor(src.format, dst.format, mergeX, andMerge);
+  // Picking from a 24-bit source: columns [wideBegin, wideEnd) do not take
+  // the last pixel of the span and may use four-byte loads. The columns that
+  // do take it form a run at one end, since the map is monotonic.
+  PickFn widePick = nullptr;
+  std::int64_t wideBegin = 0, wideEnd = 0;
+  if (!mergeX && src.format == PixelFormat::Bgr24) {
+    const std::ptrdiff_t lastOffset = static_cast<std::ptrdiff_t>(spanW - 1) * sbpp;
+    wideEnd = n;
+    while (wideBegin < wideEnd && offset[wideBegin] == lastOffset) ++wideBegin;
+    while (wideEnd > wideBegin && offset[wideEnd - 1] == lastOffset) --wideEnd;
+    widePick = widePickFor(dst.format);
+  }
+  const CombineFn mergeRows =
+      andMerge ? combineBytes<RopKind::And, false> : combineBytes<RopKind::Or, false>;
+  const CombineFn apply = combineFor(kind, dst.format);
+  std::uint8_t* merged = mergeY ? gMergedRow.get(spanBytes) : nullptr;
+  const auto outBytes = static_cast<std::size_t>(n * dbpp);
+  std::uint8_t* stretched = gStretchedRow.get(static_cast<std::size_t>(n) * 4 + 16);
+
+  std::int64_t lastLo = -1, lastHi = -1;
+  for (std::int64_t k = 0; k < m; ++k) {
+    const std::int64_t lo = rows[2 * k], hi = rows[2 * k + 1];
+    // When enlarging, consecutive rows often take the same source rows: the
+    // stretched row is built once and applied to each of them.
+    if (lo != lastLo || hi != lastHi) {
+      const std::uint8_t* line = sourceRow(lo);
+      if (hi > lo) {
+        // Rows first, then columns: the merge is associative, and merging
+        // whole rows is a vector operation.
+        std::memcpy(merged, line, spanBytes);
+        for (std::int64_t y = lo + 1; y <= hi; ++y) mergeRows(merged, sourceRow(y), spanBytes);
+        line = merged;
+      }
+      if (widePick != nullptr) {
+        horizontal(stretched, line, offset, count, wideBegin);
+        widePick(stretched + wideBegin * dbpp, line, offset + wideBegin, count,
+                 wideEnd - wideBegin);
+        horizontal(stretched + wideEnd * dbpp, line, offset + wideEnd, count, n - wideEnd);
+      } else {
+        horizontal(stretched, line, offset, count, n);
+      }
+      lastLo = lo;
+      lastHi = hi;
+    }
+    std::uint8_t* d =
+        dst.row(static_cast<std::int32_t>(y0 + k)) + static_cast<std::ptrdiff_t>(x0) * dbpp;
+    // The stretched row already has a zero top byte in 32-bit rows.
+    if (kind == RopKind::Copy)
+      std::memcpy(d, stretched, outBytes);
+    else
+      apply(d, stretched, outBytes);
+  }
+}
+
+}  // namespace
+
 bool ropUsesSource(std::uint32_t rop) {
   return rop != BLACKNESS && rop != WHITENESS && rop != DSTINVERT;
 }
-bool ropSupported(std::uint32_t rop) {
-  switch (rop) {
-    case SRCCOPY: case SRCPAINT: case SRCAND: case SRCINVERT: case NOTSRCCOPY: case DSTINVERT:
-    case BLACKNESS: case WHITENESS: return true;
-    default: return false;
-  }
+
+bool ropSupported(std::uint32_t rop) { return kindOf(rop) != RopKind::Invalid; }
+
+void bitBlt(const Target& dst, BlitRect d, const Target* src, std::int64_t sx, std::int64_t sy,
+            std::uint32_t rop) {
+  const RopKind kind = kindOf(rop);
+  if (kind == RopKind::Invalid || !sane(d) || !sane(BlitRect{sx, sy, 0, 0})) return;
+  if (!readsSource(kind))
+    src = nullptr;
+  else if (src == nullptr)
+    return;
+  clipAndBlit(dst, d, src, sx, sy, kind);
 }
-void bitBlt(const Target&, BlitRect, const Target*, std::int64_t, std::int64_t, std::uint32_t) {}
-void stretchBlt(const Target&, BlitRect, const Target*, BlitRect, std::uint32_t, int) {}
+
+void stretchBlt(const Target& dst, BlitRect d, const Target* src, BlitRect s, std::uint32_t rop,
+                int stretchMode) {
+  const RopKind kind = kindOf(rop);
+  if (kind == RopKind::Invalid || !sane(d) || !sane(s) || d.w == 0 || d.h == 0) return;
+  const Axis ax0 = makeAxis(d.x, d.w, 0, 1);
+  const Axis ay0 = makeAxis(d.y, d.h, 0, 1);
+  if (!readsSource(kind)) {
+    // Nothing to stretch: the operation covers the normalised rectangle.
+    clipAndBlit(dst, BlitRect{ax0.dStart, ay0.dStart, ax0.d, ay0.d}, nullptr, 0, 0, kind);
+    return;
+  }
+  if (src == nullptr || s.w == 0 || s.h == 0) return;
+  const Axis ax = makeAxis(d.x, d.w, s.x, s.w);
+  const Axis ay = makeAxis(d.y, d.h, s.y, s.h);
+  if (!ax.mirror && !ay.mirror && ax.d == ax.s && ay.d == ay.s) {
+    // Equal sizes are a plain transfer.
+    clipAndBlit(dst, BlitRect{ax.dStart, ay.dStart, ax.d, ay.d}, src, ax.sStart, ay.sStart, kind);
+    return;
+  }
+  stretchScaled(dst, ax, ay, *src, kind, stretchMode);
+}
 
 }  // namespace gdi::detail
