@@ -1,0 +1,1 @@
+// Placeholder: the backend is being written.
