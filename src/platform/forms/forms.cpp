@@ -1,0 +1,1 @@
+// Placeholder: the forms runtime is being written.

@@ -1,0 +1,458 @@
+// The forms runtime: windows (forms) with controls that paint themselves with
+// our raster engine, and the run-time services the program relies on
+// (screen, clipboard, program folder, date and time, the seconds timer, the
+// shared pseudo-random generator, number formatting, text files, message
+// processing, and the window-manager and kernel calls).
+//
+// Sizes and positions of forms and controls are twips (15 to the pixel)
+// unless a picture box's scale mode says pixels. Property names keep their
+// familiar spelling: Caption, Enabled, Visible, ScaleWidth, hDC, Cls...
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/display/display.h"
+#include "platform/gdi/engine.h"
+#include "platform/gdi/gdi.h"
+
+namespace forms {
+
+using gdi::COLORREF;
+using gdi::HDC;
+using HWND = std::uint32_t;
+
+constexpr float kTwipsPerPixel = 15.0f;
+
+// ---- time ------------------------------------------------------------------
+
+// The one source of time and sleep. The real clock is monotonic (seconds as
+// a double) and really sleeps; the manual clock lets tests set time exactly,
+// and its sleep advances time at once.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual double now() = 0;              // seconds, monotonic
+  virtual void sleep(int milliseconds) = 0;
+  virtual std::time_t wallTime() = 0;    // the current date and time
+};
+
+class RealClock : public Clock {
+ public:
+  double now() override;
+  void sleep(int milliseconds) override;
+  std::time_t wallTime() override;
+};
+
+class ManualClock : public Clock {
+ public:
+  double now() override { return seconds_; }
+  void sleep(int milliseconds) override {
+    if (milliseconds > 0) seconds_ += milliseconds / 1000.0;
+  }
+  std::time_t wallTime() override { return wall_; }
+  void advance(double seconds) { seconds_ += seconds; }
+  void setWallTime(std::time_t t) { wall_ = t; }
+  // Called at the start of every sleep, before time advances; tests use it
+  // to see where a handler pauses.
+  std::function<void(int milliseconds)> onSleep;
+
+ private:
+  double seconds_ = 1000.0;
+  std::time_t wall_ = 1275314587;  // 2010-05-31 14:03:07 UTC
+};
+
+// ---- run-time errors -------------------------------------------------------
+
+// A run-time error (an arithmetic overflow, say). Handlers run each of their
+// actions under `resumeNext`: an action that raises one is abandoned and the
+// handler goes on with its next action.
+class RuntimeError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+template <typename F>
+void resumeNext(F&& action) {
+  try {
+    action();
+  } catch (const RuntimeError&) {
+  }
+}
+
+// ---- the runtime -----------------------------------------------------------
+
+class Form;
+
+// Starts the runtime on a display and a clock (both outlive it). One runtime
+// exists at a time; `appPath` is the program's folder.
+void startRuntime(display::Display& display, Clock& clock, std::string appPath);
+void stopRuntime();
+display::Display& currentDisplay();
+Clock& currentClock();
+
+// Processes pending window messages: input, window changes and repaints; the
+// event handlers of every form may run meanwhile. Returns when none is left.
+void DoEvents();
+
+// Runs the program until no form is loaded any more (the main window closed).
+void runMessageLoop();
+
+// The seconds timer: monotonic seconds (double) from the clock.
+double Timer();
+
+// The shared pseudo-random generator: uniform single-precision values in
+// [0, 1). Re-seeding with a seed gives the same sequence every time.
+float Rnd();
+void Randomize(int seed);
+std::uint64_t rndDrawCount();  // values drawn since start (for statistics)
+
+// Format(value, "0"): the value rounded to an integer (ties to even) as
+// decimal digits; other patterns are not needed.
+std::string Format(double value, const std::string& pattern);
+// Format(date, "yyyy-mm-dd") and Format(time, "hh-nn-ss") of a wall time, in
+// local time.
+std::string FormatDate(std::time_t t, const std::string& pattern);
+std::time_t Now();  // the wall time from the clock: date and time of one reading
+
+// Rounds to the nearest integer, ties to even (the conversion rule of the
+// whole system).
+std::int32_t roundToInt(double v);
+
+namespace App {
+std::string Path();  // the program's folder, without a trailing separator
+}
+
+namespace Screen {
+float Width();   // twips
+float Height();
+float TwipsPerPixelX();
+float TwipsPerPixelY();
+int MousePointer();
+void setMousePointer(int pointer);  // 0 default, 11 hourglass
+}
+
+namespace Clipboard {
+void Clear();
+void SetText(const std::string& windows1252);
+}
+
+// Sequential text output files: created (or emptied), lines written with CR
+// LF, closed. Bytes are written as given (the program's texts are
+// Windows-1252).
+class TextFile {
+ public:
+  // False when the file cannot be created.
+  bool openForOutput(const std::string& path);
+  bool print(const std::string& line);  // the line followed by CR LF
+  bool close();
+  ~TextFile();
+
+ private:
+  std::FILE* f_ = nullptr;
+  bool ok_ = true;
+};
+
+// ---- window-manager and kernel calls ------------------------------------------
+
+constexpr HWND HWND_TOPMOST = static_cast<HWND>(-1);
+constexpr HWND HWND_NOTOPMOST = static_cast<HWND>(-2);
+constexpr std::uint32_t SWP_NOACTIVATE = 0x10;
+constexpr std::uint32_t SWP_SHOWWINDOW = 0x40;
+
+gdi::BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, std::uint32_t flags);
+gdi::BOOL BringWindowToTop(HWND hwnd);
+gdi::BOOL SetForegroundWindow(HWND hwnd);
+HWND GetDesktopWindow();
+HDC GetDC(HWND hwnd);          // a DC that draws onto the window (0 when none)
+int ReleaseDC(HWND hwnd, HDC hdc);
+void Sleep(int milliseconds);  // through the clock; no messages are processed
+
+// ---- controls --------------------------------------------------------------
+
+class Container;
+
+// Fonts of controls: face, size in points, bold.
+struct FontSpec {
+  std::string name = "Arial";
+  float size = 8.25f;
+  bool bold = false;
+};
+
+class Control {
+ public:
+  virtual ~Control();
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  const std::string& name() const { return name_; }
+  float Left() const { return left_; }
+  float Top() const { return top_; }
+  float Width() const { return width_; }
+  float Height() const { return height_; }
+  void setLeft(float v);
+  void setTop(float v);
+  void setWidth(float v);
+  void setHeight(float v);
+  void Move(float left, float top, float width, float height);
+  bool Visible() const { return visible_; }
+  void setVisible(bool v);
+
+  // Position and size in pixels of the form's client area.
+  display::Rect pixelRect() const;
+  Container* container() const { return container_; }
+  Form* form() const;
+
+ protected:
+  Control(Container* container, std::string name, float left, float top, float width, float height);
+  friend class Form;
+  friend class Container;
+  virtual void paint(HDC dc, int width, int height) = 0;  // dc origin at the control
+  virtual void onMouseDown(int, int) {}
+  virtual void onMouseUp(int, int, bool inside) { (void)inside; }
+  virtual bool focusable() const { return false; }
+  virtual void onKey(display::Key) {}
+  void invalidate();  // repaint at the next message processing
+
+  Container* container_;
+  std::string name_;
+  float left_, top_, width_, height_;
+  bool visible_ = true;
+};
+
+// A control that holds others (a form, a picture box). Children are
+// positioned in the container's scale (twips, or pixels for a picture box
+// with pixel scale mode).
+class Container {
+ public:
+  virtual ~Container() = default;
+  virtual Form* form() = 0;
+  // Pixels of the form's client area where (0, 0) of this container lies,
+  // and the container's scale: twips per unit of child positions.
+  virtual display::Rect clientPixelRect() const = 0;
+  virtual float unitsToTwips() const = 0;
+  const std::vector<Control*>& children() const { return children_; }
+
+ protected:
+  friend class Control;
+  std::vector<Control*> children_;
+};
+
+class Label : public Control {
+ public:
+  Label(Container* c, std::string name, float left, float top, float width, float height,
+        std::string caption);
+  const std::string& Caption() const { return caption_; }
+  void setCaption(std::string text);  // with AutoSize, the label resizes itself
+  bool AutoSize = false;
+  int Alignment = 0;    // 0 left, 1 right, 2 centre
+  int BorderStyle = 0;  // 0 none, 1 single line
+  int BackStyle = 1;    // 0 transparent, 1 opaque
+  FontSpec Font;
+  COLORREF ForeColor = gdi::RGB(0, 0, 0);
+  COLORREF BackColor = gdi::RGB(240, 240, 240);
+  void Refresh();  // repaints at once and presents
+  // Apply AutoSize to the current caption and font (after changing Font).
+  void applyAutoSize();
+
+ protected:
+  void paint(HDC dc, int width, int height) override;
+
+ private:
+  std::string caption_;
+};
+
+class CommandButton : public Control {
+ public:
+  CommandButton(Container* c, std::string name, float left, float top, float width, float height,
+                std::string caption);
+  const std::string& Caption() const { return caption_; }
+  void setCaption(std::string text);
+  bool Enabled() const { return enabled_; }
+  void setEnabled(bool e);
+  FontSpec Font;
+  std::function<void()> Click;  // the event handler
+  void SetFocus();
+  bool hasFocus() const;
+  // What a user's click does: the Click event, if the button is enabled.
+  void press();
+
+ protected:
+  void paint(HDC dc, int width, int height) override;
+  void onMouseDown(int x, int y) override;
+  void onMouseUp(int x, int y, bool inside) override;
+  bool focusable() const override { return enabled_ && visible_; }
+  void onKey(display::Key k) override;
+
+ private:
+  std::string caption_;
+  bool enabled_ = true;
+  bool pressed_ = false;
+};
+
+// One button of an option-button array; the array shares one Click handler
+// that receives the index. Setting Value to true deselects the others.
+class OptionButton : public Control {
+ public:
+  OptionButton(Container* c, std::string name, int index, float left, float top, float width,
+               float height, std::string caption);
+  int Index() const { return index_; }
+  const std::string& Caption() const { return caption_; }
+  bool Value() const { return value_; }
+  void setValue(bool v);
+  FontSpec Font;
+  // Shared by the array: joins `others` into one group.
+  static void group(const std::vector<OptionButton*>& members);
+  std::function<void(int index)> Click;
+  void press();  // what a user's click does: selects it, then Click(index)
+
+ protected:
+  void paint(HDC dc, int width, int height) override;
+  void onMouseUp(int x, int y, bool inside) override;
+  bool focusable() const override { return visible_; }
+  void onKey(display::Key k) override;
+
+ private:
+  int index_;
+  std::string caption_;
+  bool value_ = false;
+  std::vector<OptionButton*> group_;
+};
+
+class Line : public Control {
+ public:
+  Line(Container* c, std::string name, float x1, float y1, float x2, float y2, COLORREF color);
+  COLORREF BorderColor;
+
+ protected:
+  void paint(HDC dc, int width, int height) override;
+
+ private:
+  float x1_, y1_, x2_, y2_;
+};
+
+class PictureBox : public Control, public Container {
+ public:
+  enum ScaleModeKind { kTwips = 1, kPixels = 3 };
+  PictureBox(Container* c, std::string name, float left, float top, float width, float height,
+             int scaleMode);
+  ~PictureBox() override;
+
+  Form* form() override { return Control::form(); }
+  display::Rect clientPixelRect() const override;
+  float unitsToTwips() const override { return scaleMode_ == kPixels ? kTwipsPerPixel : 1.0f; }
+
+  int ScaleMode() const { return scaleMode_; }
+  float ScaleWidth() const;   // drawable size in the scale unit (border excluded)
+  float ScaleHeight() const;
+  int BorderStyle = 0;        // 0 none, 1 single (a two-pixel frame)
+  COLORREF BackColor = gdi::RGB(240, 240, 240);
+  COLORREF ForeColor = gdi::RGB(0, 0, 0);
+  int FillStyle = 1;          // 0 solid, 1 transparent
+  std::string FontName = "Arial";
+  FontSpec Font;
+
+  // A DC that draws onto what the box shows: without AutoRedraw straight
+  // into the form's back buffer (presented as drawing happens), with
+  // AutoRedraw into the persistent image. Valid until the box is moved,
+  // resized, changes AutoRedraw or its form unloads.
+  HDC hDC();
+  void Cls();               // clears to BackColor (the picture stays)
+  bool AutoRedraw() const { return autoRedraw_; }
+  void setAutoRedraw(bool on);
+  void Print();             // prints an empty line: the print position moves down one line
+  void SetFocus();
+  // The picture: a 24-bit image drawn at the top-left under everything else.
+  void setPicture(const gdi::PixelView& bgr24);
+  gdi::HBITMAP pictureHandle() const;  // the picture's bitmap (its Handle)
+
+ protected:
+  void paint(HDC dc, int width, int height) override;
+  bool focusable() const override { return visible_; }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  int scaleMode_;
+  bool autoRedraw_ = false;
+};
+
+// ---- forms -----------------------------------------------------------------
+
+class Form : public Container {
+ public:
+  explicit Form(std::string name);
+  ~Form() override;
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+
+  // Events: override in the program's forms.
+  virtual void Form_Load() {}
+  virtual void Form_Resize() {}
+  virtual void Form_Unload() {}
+
+  // Loads the form if it is not loaded (creates its window, hidden, and runs
+  // Form_Load). Every property access below loads the form first.
+  void Load();
+  bool IsLoaded() const { return loaded_; }
+  void Show();
+  // Runs Form_Unload, then destroys the window and resets every control and
+  // property to its design state, so the next Load starts afresh.
+  void Unload();
+
+  std::string Caption;
+  COLORREF BackColor = gdi::RGB(240, 240, 240);
+  int ScaleModeValue = 1;  // 1 twips, 3 pixels (ScaleWidth/ScaleHeight unit)
+  bool borderless = false;
+
+  float Left();
+  float Top();
+  float Width();   // outer size, frame included
+  float Height();
+  void setWidth(float twips);
+  void setHeight(float twips);
+  void Move(float left, float top);
+  void Move(float left, float top, float width, float height);
+  float ScaleWidth();   // client area in the scale unit
+  float ScaleHeight();
+  int WindowState();
+  void setWindowState(int state);
+  HWND hWnd();
+
+  // Design-time client size in pixels and position; used by Load.
+  void setDesignClientSize(int widthPixels, int heightPixels);
+
+  // Container.
+  Form* form() override { return this; }
+  display::Rect clientPixelRect() const override;
+  float unitsToTwips() const override { return ScaleModeValue == 3 ? kTwipsPerPixel : 1.0f; }
+
+  // The back buffer (Xrgb32, client size) and its window, for snapshots.
+  gdi::PixelView backBuffer() const;
+  display::Window* window() const;
+
+  // Creates the controls in their design state. Load calls it every time the
+  // form loads; Unload destroys them (the program's forms own them, e.g. as
+  // unique_ptr members reset in destroyControls).
+  virtual void createControls() {}
+  virtual void destroyControls() {}
+
+  // Repaints what is invalid and presents the back buffer.
+  void repaint();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  std::string name_;
+  bool loaded_ = false;
+  friend class Control;
+  friend class PictureBox;
+  friend void DoEvents();
+};
+
+}  // namespace forms
