@@ -41,7 +41,15 @@ report_failure() {
     echo "$written" | sed 's/^/    /' >&2
     echo "run.sh: keep it as fuzz/regressions/<what-it-breaks> if it is worth replaying" >&2
   else
-    echo "run.sh: see $log for the failing input" >&2
+    # Replaying files writes no new artifact: the failing input is the last
+    # file libFuzzer started.
+    local replayed
+    replayed=$(grep -a "^Running: " "$log" | tail -n 1 | sed 's/^Running: //')
+    if [ -n "$replayed" ]; then
+      echo "run.sh: the failing input is $replayed" >&2
+    else
+      echo "run.sh: see $log for the failing input" >&2
+    fi
   fi
   exit "$status"
 }
