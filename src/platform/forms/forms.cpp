@@ -1,1 +1,0 @@
-// Placeholder: the forms runtime is being written.
