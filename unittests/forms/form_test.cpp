@@ -153,6 +153,30 @@ TEST(FormWithoutRuntime, LoadRaisesARuntimeError) {
   forms::DoEvents();  // nothing to do, and no failure
 }
 
+TEST_F(FormLifecycle, ControlsThatOutliveTheirFormAreCutLoose) {
+  std::unique_ptr<Label> label;
+  std::unique_ptr<forms::PictureBox> box;
+  std::unique_ptr<Label> inner;
+  {
+    TestForm f;
+    f.Show();
+    label = std::make_unique<Label>(&f, "Label1", 0, 0, 600, 300, "x");
+    box = std::make_unique<forms::PictureBox>(&f, "Picture1", 0, 600, 900, 900, 1);
+    inner = std::make_unique<Label>(box.get(), "Label2", 0, 0, 300, 300, "y");
+    (void)box->hDC();
+  }
+  EXPECT_EQ(label->container(), nullptr);
+  EXPECT_EQ(box->form(), nullptr);
+  EXPECT_EQ(inner->form(), nullptr);
+  EXPECT_EQ(box->hDC(), 0u);
+  EXPECT_EQ(inner->container(), box.get());  // still inside its box
+  label->setCaption("still fine");
+  inner->setVisible(false);
+  inner.reset();
+  box.reset();
+  label.reset();
+}
+
 TEST_F(FormLifecycle, NothingLeaksAcrossLoadAndUnload) {
   const std::size_t before = gdi::liveHandleCount();
   {

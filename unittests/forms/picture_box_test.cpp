@@ -214,6 +214,16 @@ TEST_F(PictureBoxTest, ClsClearsToTheBackgroundKeepsThePictureAndShowsAtOnce) {
   EXPECT_EQ(presentedAt(*shown(f), 60, 50), kGrey);
 }
 
+TEST_F(PictureBoxTest, DrawingAfterClsSurvivesTheRepaintOfALabelHiddenBefore) {
+  // The title label is hidden, the surface cleared, then drawn on before
+  // any message processing.
+  label->setVisible(false);
+  box->Cls();
+  fill(box->hDC(), 0, 0, 80, 60, kRed);
+  forms::DoEvents();
+  EXPECT_EQ(pixelAt(buffer(), 10 + 6, 20 + 6), kRed);
+}
+
 TEST_F(PictureBoxTest, DrawingPropertiesReachTheDc) {
   box->ForeColor = kRed;
   box->FillStyle = 0;

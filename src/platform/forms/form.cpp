@@ -115,6 +115,12 @@ void Form::Impl::invalidate(const display::Rect& rect) {
   }
 }
 
+void Form::Impl::validate(const display::Rect& r) {
+  invalid.erase(std::remove_if(invalid.begin(), invalid.end(),
+                               [&r](const display::Rect& o) { return detail::containsRect(r, o); }),
+                invalid.end());
+}
+
 void Form::Impl::invalidateAll() { invalidate(display::Rect{0, 0, bufferWidth, bufferHeight}); }
 
 void Form::Impl::placementChanged() {
@@ -327,8 +333,8 @@ Form::Form(std::string name) : impl_(std::make_unique<Impl>(this)), name_(std::m
 Form::~Form() {
   teardown(false);
   // Controls that outlive the form (nobody destroyed them) must not reach
-  // back into it.
-  for (Control* c : impl_->controls) c->container_ = nullptr;
+  // back into it; those inside picture boxes reach it only through them.
+  for (Control* c : children_) c->container_ = nullptr;
 }
 
 void Form::ensureLoaded() {

@@ -308,7 +308,6 @@ class Container {
 
  protected:
   friend class Control;
-  friend class Form;
   std::vector<Control*> children_;
 };
 

@@ -185,6 +185,9 @@ struct Form::Impl {
   void syncFromWindow();
   void invalidate(const display::Rect& r);
   void invalidateAll();
+  // Forgets the invalid rectangles that lie inside `r`, which was just
+  // painted.
+  void validate(const display::Rect& r);
   void placementChanged();  // every control and window DC re-aims
 
   void presentNow();

@@ -271,6 +271,10 @@ void PictureBox::Cls() {
   const display::Rect r = visibleClientRect();
   if (detail::isEmpty(r)) return;
   im->paintRect(r);
+  // What was waiting to be repainted inside the box (a label just hidden,
+  // say) has been painted now; repainting it later would wipe drawing done
+  // after the Cls.
+  im->validate(r);
   im->presentNow();
 }
 

@@ -37,7 +37,7 @@ struct Pcg32 {
   static constexpr std::uint64_t kMultiplier = 6364136223846793005ULL;
   static constexpr std::uint64_t kIncrement = 1442695040888963407ULL;
 
-  void seed(int s) {
+  constexpr void seed(int s) {
     // The seed is spread over the whole state first, so that nearby seeds
     // (-5 and -4, say) start far apart in the sequence.
     std::uint64_t z = static_cast<std::uint64_t>(static_cast<std::int64_t>(s)) + 0x9E3779B97F4A7C15ULL;
@@ -55,13 +55,15 @@ struct Pcg32 {
   }
 };
 
-Pcg32 makeStartGenerator() {
+constexpr Pcg32 makeStartGenerator() {
   Pcg32 g;
   g.seed(0);
   return g;
 }
 
-Pcg32 g_generator = makeStartGenerator();
+// Constant-initialised, so that code running before main() draws the same
+// sequence as everyone else.
+constinit Pcg32 g_generator = makeStartGenerator();
 std::uint64_t g_draws = 0;
 
 }  // namespace
