@@ -303,6 +303,9 @@ class Container {
   virtual float unitsToTwips() const = 0;
   // What of the client area can show (cut by the containers above).
   virtual display::Rect visibleClientRect() const = 0;
+  // Whether the container is on view: a form always is (its window may be
+  // hidden, but it still paints), a picture box while it and every
+  // container above it are visible.
   virtual bool shows() const = 0;
   const std::vector<Control*>& children() const { return children_; }
 
