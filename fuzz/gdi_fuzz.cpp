@@ -78,7 +78,7 @@ class Input {
   std::size_t pos_ = 0;
 };
 
-// Edge values for coordinates and sizes. The surfaces are at most 46 pixels
+// Edge values for coordinates and sizes. Most surfaces are at most 46 pixels
 // on a side, so the values near 40 sit on and around their edges.
 constexpr std::int32_t kCoordTable[] = {
     0,          1,          -1,         2,          -2,          3,          4,
@@ -311,8 +311,8 @@ class Session {
 
     // The twins: one size, one 24-bit and one 32-bit, each with its own row
     // order, filled with the same colours.
-    const int tw = 1 + in_.u8() % 40;
-    const int th = 1 + in_.u8() % 40;
+    int tw = 0, th = 0;
+    surfaceSize(&tw, &th);
     for (int k = 0; k < 2; ++k) {
       const int h = (shape >> k) & 1 ? -th : th;
       Dib d = makeDib(tw, h, k == 0 ? 24 : 32, 0);
@@ -334,8 +334,8 @@ class Session {
 
     // A third DIB section of its own size and depth.
     {
-      const int w = 1 + in_.u8() % 40;
-      const int h = 1 + in_.u8() % 40;
+      int w = 0, h = 0;
+      surfaceSize(&w, &h);
       Dib d = makeDib(w, (shape & 4) ? -h : h, (shape & 8) ? 32 : 24, seed * 3);
       HDC dc = newMemoryDc(0);
       if (d.handle != 0 && dc != 0) SelectObject(dc, d.handle);
@@ -347,8 +347,7 @@ class Session {
     ViewGeometry& g = geom_;
     g.format = (shape & 16) ? PixelFormat::Bgr24 : PixelFormat::Xrgb32;
     g.bottomUp = (shape & 32) != 0;
-    g.width = 1 + in_.u8() % 40;
-    g.height = 1 + in_.u8() % 40;
+    surfaceSize(&g.width, &g.height);
     const std::uint8_t margins = in_.u8();
     const int left = margins & 3, right = (margins >> 2) & 3;
     const int top = (margins >> 4) & 3, bottom = (margins >> 6) & 3;
@@ -370,6 +369,21 @@ class Session {
     dcs_.push_back(view_);
     pool(view_);
     if (shape & 128) SetDrawHook(view_, countDraws, &drawHookCalls);
+  }
+
+  // Mostly 1 to 40 pixels a side. Now and then a surface is a few rows of
+  // 250 to 595 pixels: row kernels that work in chunks of a few hundred
+  // pixels only show their chunk boundaries on rows that long.
+  void surfaceSize(int* width, int* height) {
+    const std::uint8_t w = in_.u8();
+    const std::uint8_t h = in_.u8();
+    if (w < 0xF0) {
+      *width = 1 + w % 40;
+      *height = 1 + h % 40;
+    } else {
+      *width = 250 + (w - 0xF0) * 23;
+      *height = 1 + h % 4;
+    }
   }
 
   Dib makeDib(int width, int height, int bitCount, std::uint32_t seed) {

@@ -45,11 +45,18 @@ def colour(r, g, b):
     return bytes([0, r, g, b])
 
 
+def size(w, h):
+    """A surface size: 1 to 40 a side, or 250 + 23k pixels wide and 1 to 4 rows."""
+    if w <= 40:
+        return bytes([w - 1, h - 1])
+    assert (w - 250) % 23 == 0 and 1 <= h <= 4
+    return bytes([0xF0 + (w - 250) // 23, h - 1])
+
+
 def header(shape=0, w=32, h=24, third=(17, 9), view=(30, 20), margins=0x55, pad=1,
            origin=(0, 0), clip=(0, 0, 30, 20)):
-    return (bytes([shape]) + struct.pack("<I", 0x9E3779B9) + bytes([w - 1, h - 1]) +
-            bytes([third[0] - 1, third[1] - 1, view[0] - 1, view[1] - 1, margins, pad]) +
-            coords(*origin) + coords(*clip))
+    return (bytes([shape]) + struct.pack("<I", 0x9E3779B9) + size(w, h) + size(*third) +
+            size(*view) + bytes([margins, pad]) + coords(*origin) + coords(*clip))
 
 
 class Seq:
@@ -161,6 +168,20 @@ def blits():
     write("blits", header(shape=0x52, margins=0xE4, pad=5, origin=(3, -2), clip=(1, 2, 25, 17)) + s.b)
 
 
+def wide():
+    """Rows longer than the chunks that row kernels work in."""
+    s = Seq()
+    big = 0x7FFFFFFF
+    for src, dst in ((TWIN32, TWIN24), (TWIN24, TWIN32), (TWIN24, TWIN24), (THIRD, VIEW), (VIEW, VIEW)):
+        for rop, dx in (("SRCCOPY", 3), ("SRCINVERT", 7), ("SRCPAINT", -5), ("SRCAND", 1)):
+            s.op(BIT_BLT, s.dc(dst), bytes([0, src]), coords(dx, 0, big, big, 0, 0), bytes([ROPS[rop]]))
+    s.op(STRETCH_BLT, s.dc(TWIN24), bytes([0, TWIN32]), coords(2, 0, big, 3, 0, 0, 100, 2),
+         bytes([ROPS["SRCINVERT"]]))
+    s.op(RECTANGLE, s.dc(TWIN24), coords(-3, -3, big, 2))
+    s.op(LINE_TO, s.dc(TWIN32), coords(big, 1))
+    write("wide", header(w=595, h=3, third=(572, 2), view=(549, 4), clip=(0, 0, big, big)) + s.b)
+
+
 def handles():
     s = Seq()
     p = s.pen(2, (1, 2, 3))
@@ -217,6 +238,7 @@ def main():
     blits()
     handles()
     extremes()
+    wide()
 
 
 if __name__ == "__main__":
