@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,8 @@ class HeadlessDisplay : public Display {
   void remove(HeadlessWindow* w);
   void toTop(HeadlessWindow* w);
   void setFocus(HeadlessWindow* w);
+  // Gives the focus to the topmost window on the screen other than `leaving`.
+  void handOverFocus(const HeadlessWindow* leaving);
   HeadlessWindow* windowAt(int screenX, int screenY) const;
 
   int width_;
@@ -102,10 +105,17 @@ class HeadlessWindow : public Window {
 
  private:
   friend class HeadlessDisplay;
+  void post(Event::Type type);
+  // Sets the client rect and queues Moved and Resized as they apply.
+  void applyRect(const Rect& r);
+
   HeadlessDisplay* owner_;
   WindowId id_;
   std::string title_;
   Rect rect_;
+  // The normal-state rectangle while the window is maximised, so that
+  // returning to the normal state puts it back where it was.
+  std::optional<Rect> restored_;
   bool visible_ = false;
   bool topmost_ = false;
   bool borderless_ = false;
