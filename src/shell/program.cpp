@@ -1,0 +1,40 @@
+#include "shell/program.h"
+
+#include "shell/frm_main.h"
+#include "shell/frm_test.h"
+#include "shell/pictures.h"
+
+namespace shell {
+
+void installHandlers() {
+  frmMainForm& f = frmMain();
+  for (int n = 1; n <= 8; ++n) {
+    f.testHandlers[static_cast<std::size_t>(n)] = [&f] {
+      f.BeginTest();
+      f.EndTest();
+    };
+  }
+  f.CmdTest_Click = [&f] {
+    f.BeginTest();
+    f.EndTest();
+  };
+}
+
+void showMainWindow() {
+  frmMainForm& f = frmMain();
+  f.Load();
+  if (display::Window* w = f.window()) {
+    std::vector<std::uint32_t> small = makeIcon(32), large = makeIcon(48);
+    w->setIcon(gdi::PixelView{reinterpret_cast<std::uint8_t*>(small.data()), 32 * 4, 32, 32, gdi::PixelFormat::Xrgb32},
+               gdi::PixelView{reinterpret_cast<std::uint8_t*>(large.data()), 48 * 4, 48, 48, gdi::PixelFormat::Xrgb32});
+  }
+  f.Show();
+}
+
+void runProgram() {
+  installHandlers();
+  showMainWindow();
+  forms::runMessageLoop();
+}
+
+}  // namespace shell
