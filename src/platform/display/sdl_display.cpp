@@ -560,6 +560,13 @@ std::unique_ptr<Display> createSdlDisplay(std::string* error) {
   // retry, and the failure stays immediate.
   const bool displayNamed = std::getenv("DISPLAY") != nullptr ||
                             std::getenv("WAYLAND_DISPLAY") != nullptr;
+  // With no display named and no driver chosen there is nothing to try;
+  // trying anyway only makes the Wayland client library print its own
+  // complaint next to ours.
+  if (!displayNamed && std::getenv("SDL_VIDEODRIVER") == nullptr) {
+    if (error != nullptr) *error = "cannot open a display: neither DISPLAY nor WAYLAND_DISPLAY is set";
+    return nullptr;
+  }
   const int attempts = displayNamed ? 3 : 1;
   for (int attempt = 1;; ++attempt) {
     setHints();
