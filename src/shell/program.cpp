@@ -3,16 +3,26 @@
 #include "shell/frm_main.h"
 #include "shell/frm_test.h"
 #include "shell/pictures.h"
+#include "shell/test_host.h"
+#include "tests/handlers.h"
 
 namespace shell {
 
 void installHandlers() {
   frmMainForm& f = frmMain();
+  using Handler = void (*)(drawtests::TestHost&);
+  static constexpr Handler kHandlers[] = {nullptr,
+                                          drawtests::Command1_Click,
+                                          drawtests::Command2_Click,
+                                          drawtests::Command3_Click,
+                                          drawtests::Command4_Click,
+                                          drawtests::Command5_Click,
+                                          drawtests::Command6_Click,
+                                          drawtests::Command7_Click,
+                                          drawtests::Command8_Click};
   for (int n = 1; n <= 8; ++n) {
-    f.testHandlers[static_cast<std::size_t>(n)] = [&f] {
-      f.BeginTest();
-      f.EndTest();
-    };
+    const Handler handler = kHandlers[n];
+    f.testHandlers[static_cast<std::size_t>(n)] = [handler] { handler(formsTestHost()); };
   }
   f.CmdTest_Click = [&f] {
     f.BeginTest();

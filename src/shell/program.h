@@ -4,8 +4,9 @@
 
 namespace shell {
 
-// Installs the click handlers of the start buttons. Until the drawing tests
-// exist, a start button runs the test bracket around nothing.
+// Installs the click handlers of the start buttons: each of Command1 to
+// Command8 runs its drawing test. Until the complete run exists, CmdTest
+// runs the test bracket around nothing.
 void installHandlers();
 
 // Loads and shows frmMain with its icon (the runtime must be started).

@@ -61,7 +61,10 @@ class RealClock : public Clock {
 
 class ManualClock : public Clock {
  public:
-  double now() override { return seconds_; }
+  double now() override {
+    if (onNow) onNow();
+    return seconds_;
+  }
   void sleep(int milliseconds) override {
     if (onSleep) onSleep(milliseconds);
     if (milliseconds > 0) seconds_ += milliseconds / 1000.0;
@@ -72,6 +75,10 @@ class ManualClock : public Clock {
   // Called at the start of every sleep, before time advances; tests use it
   // to see where a handler pauses.
   std::function<void(int milliseconds)> onSleep;
+  // Called at the start of every reading, before the time is returned; a
+  // test may advance the clock from it (to give a stretch of code an exact
+  // duration) but must not read the clock itself.
+  std::function<void()> onNow;
 
  private:
   double seconds_ = 1000.0;
