@@ -61,15 +61,20 @@ inline std::uint32_t loadPixel32(const std::uint8_t* p) {
   return v;
 }
 
-// Fills pixels [x0, x1) of one row. 24-bit rows are written as a repeated
-// 48-byte pattern (16 pixels) so the compiler emits wide stores.
-void fillRow24Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, std::uint32_t px);
-void fillRow32Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, std::uint32_t px);
+// One colour ready for the span writers: for 24-bit rows the 32-pixel
+// (96-byte) repeat of its three bytes, built once per drawing call.
+struct FillPattern {
+  alignas(32) std::uint8_t bytes[96];
+  std::uint32_t px;
+  explicit FillPattern(std::uint32_t pixel);
+};
 
-using FillRowFn = void (*)(std::uint8_t* row, std::int32_t x0, std::int32_t x1, std::uint32_t px);
-inline FillRowFn fillRowFor(PixelFormat f) {
-  return f == PixelFormat::Bgr24 ? fillRow24Unchecked : fillRow32Unchecked;
-}
+// Fills pixels [x0, x1) of one row with the pattern's colour.
+void fillRow24Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
+void fillRow32Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
+
+using FillRowFn = void (*)(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
+FillRowFn fillRowFor(PixelFormat f);
 
 // A span sink bound to one target and colour: the primitive families emit
 // device-space spans through it. `span` clips in x against the target's clip
@@ -78,19 +83,20 @@ struct SpanPainter {
   const Target* target;
   FillRowFn fill;
   std::uint32_t px;
+  FillPattern pattern;
 
   SpanPainter(const Target& t, std::uint32_t pixel)
-      : target(&t), fill(fillRowFor(t.format)), px(pixel) {}
+      : target(&t), fill(fillRowFor(t.format)), px(pixel), pattern(pixel) {}
 
   // Device-space span [x0, x1) on row y; y must be inside the clip.
   void spanClipX(std::int32_t y, std::int64_t x0, std::int64_t x1) const {
     const std::int64_t a = std::max<std::int64_t>(x0, target->clip.left);
     const std::int64_t b = std::min<std::int64_t>(x1, target->clip.right);
-    if (a < b) fill(target->row(y), static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), px);
+    if (a < b) fill(target->row(y), static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), pattern);
   }
   // Device-space span [x0, x1) on row y, both unchecked.
   void spanUnchecked(std::int32_t y, std::int32_t x0, std::int32_t x1) const {
-    fill(target->row(y), x0, x1, px);
+    fill(target->row(y), x0, x1, pattern);
   }
   // Any device-space span; clipped in both axes.
   void span(std::int64_t y, std::int64_t x0, std::int64_t x1) const {
