@@ -67,6 +67,20 @@ const Realization* fontOf(const DcObj& dc, bool* isSystem) {
 
 void bindBitmapView(DcObj& dc, const BitmapObj& b) { dc.view = b.view; }
 
+// The common frame of a drawing call: an invalid DC fails, a DC with nothing
+// drawable succeeds without drawing, and a drawing reaches the display hook.
+template <typename Draw>
+BOOL drawCall(HDC hdc, Draw&& draw) {
+  DcObj* dc = findDc(hdc);
+  if (dc == nullptr) return FALSE;
+  Target t;
+  if (resolveTarget(*dc, &t)) {
+    draw(*dc, t);
+    afterDraw(*dc);
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 // ---- objects ---------------------------------------------------------------
@@ -422,46 +436,31 @@ BOOL PolyBezier(HDC hdc, const POINT* apt, DWORD cpt) {
 
 BOOL Polygon(HDC hdc, const POINT* apt, int cpt) {
   count(Fn::Polygon);
-  DcObj* dc = findDc(hdc);
-  if (dc == nullptr || apt == nullptr || cpt < 2) return FALSE;
-  Target t;
-  if (!resolveTarget(*dc, &t)) return TRUE;
-  drawPolygon(t, strokeOf(*dc), fillOf(*dc), apt, static_cast<std::size_t>(cpt));
-  afterDraw(*dc);
-  return TRUE;
+  if (apt == nullptr || cpt < 2) return FALSE;
+  return drawCall(hdc, [&](DcObj& dc, const Target& t) {
+    drawPolygon(t, strokeOf(dc), fillOf(dc), apt, static_cast<std::size_t>(cpt));
+  });
 }
 
 BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
   count(Fn::Rectangle);
-  DcObj* dc = findDc(hdc);
-  if (dc == nullptr) return FALSE;
-  Target t;
-  if (!resolveTarget(*dc, &t)) return TRUE;
-  drawRectangle(t, strokeOf(*dc), fillOf(*dc), dev(t, left, top), dev(t, right, bottom));
-  afterDraw(*dc);
-  return TRUE;
+  return drawCall(hdc, [&](DcObj& dc, const Target& t) {
+    drawRectangle(t, strokeOf(dc), fillOf(dc), dev(t, left, top), dev(t, right, bottom));
+  });
 }
 
 BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
   count(Fn::Ellipse);
-  DcObj* dc = findDc(hdc);
-  if (dc == nullptr) return FALSE;
-  Target t;
-  if (!resolveTarget(*dc, &t)) return TRUE;
-  drawEllipse(t, strokeOf(*dc), fillOf(*dc), dev(t, left, top), dev(t, right, bottom));
-  afterDraw(*dc);
-  return TRUE;
+  return drawCall(hdc, [&](DcObj& dc, const Target& t) {
+    drawEllipse(t, strokeOf(dc), fillOf(dc), dev(t, left, top), dev(t, right, bottom));
+  });
 }
 
 BOOL Arc(HDC hdc, int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
   count(Fn::Arc);
-  DcObj* dc = findDc(hdc);
-  if (dc == nullptr) return FALSE;
-  Target t;
-  if (!resolveTarget(*dc, &t)) return TRUE;
-  drawArc(t, strokeOf(*dc), dev(t, x1, y1), dev(t, x2, y2), dev(t, x3, y3), dev(t, x4, y4));
-  afterDraw(*dc);
-  return TRUE;
+  return drawCall(hdc, [&](DcObj& dc, const Target& t) {
+    drawArc(t, strokeOf(dc), dev(t, x1, y1), dev(t, x2, y2), dev(t, x3, y3), dev(t, x4, y4));
+  });
 }
 
 int FillRect(HDC hdc, const RECT* lprc, HBRUSH hbr) {
