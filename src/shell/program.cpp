@@ -1,5 +1,6 @@
 #include "shell/program.h"
 
+#include "shell/complete_run.h"
 #include "shell/frm_main.h"
 #include "shell/frm_test.h"
 #include "shell/pictures.h"
@@ -24,10 +25,8 @@ void installHandlers() {
     const Handler handler = kHandlers[n];
     f.testHandlers[static_cast<std::size_t>(n)] = [handler] { handler(formsTestHost()); };
   }
-  f.CmdTest_Click = [&f] {
-    f.BeginTest();
-    f.EndTest();
-  };
+  f.CmdTest_Click = [&f] { CmdTest_Click(f); };
+  f.Command10_Click = [&f] { Command10_Click(f); };
 }
 
 void showMainWindow() {
