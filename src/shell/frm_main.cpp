@@ -189,6 +189,7 @@ void frmMainForm::BeginTest() {
 }
 
 void frmMainForm::EndTest() {
+  if (onTestEnd) onTestEnd();
   if (lRunAll == 1) return;
   frmTest().Unload();
   resumeNext([&] { Screen::setMousePointer(0); });

@@ -44,6 +44,9 @@ class frmMainForm : public forms::Form {
   std::array<std::function<void()>, 9> testHandlers;  // [1..8] = Command1..Command8
   std::function<void()> CmdTest_Click;
   std::function<void()> Command10_Click;
+  // Called as every test ends, before the bracket may close the test window
+  // (also inside the complete run): a runner takes its pictures here.
+  std::function<void()> onTestEnd;
 
   // Controls (using one loads the form first).
   forms::PictureBox& Picture4();
