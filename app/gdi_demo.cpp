@@ -9,6 +9,7 @@
 #include "platform/display/png.h"
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/scoped.h"
 
 using namespace gdi;
 
@@ -18,15 +19,8 @@ constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 
 void withPenBrush(HDC dc, int width, COLORREF pen, COLORREF brush, bool hollow, void (*draw)(HDC)) {
-  HPEN p = CreatePen(PS_SOLID, width, pen);
-  HBRUSH b = hollow ? GetStockObject(NULL_BRUSH) : CreateSolidBrush(brush);
-  HGDIOBJ oldPen = SelectObject(dc, p);
-  HGDIOBJ oldBrush = SelectObject(dc, b);
+  ScopedPenBrush objects(dc, width, pen, brush, hollow);
   draw(dc);
-  SelectObject(dc, oldPen);
-  SelectObject(dc, oldBrush);
-  DeleteObject(p);
-  DeleteObject(b);
 }
 
 void drawLines(HDC dc) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/scoped.h"
 
 namespace shell {
 
@@ -62,14 +63,8 @@ COLORREF hue(double h, double s, double v) {
 }
 
 void fillWith(HDC dc, COLORREF pen, COLORREF brush, auto&& shape) {
-  HPEN p = CreatePen(PS_SOLID, 1, pen);
-  HBRUSH b = CreateSolidBrush(brush);
-  HGDIOBJ op = SelectObject(dc, p), ob = SelectObject(dc, b);
+  ScopedPenBrush objects(dc, 1, pen, brush);
   shape();
-  SelectObject(dc, op);
-  SelectObject(dc, ob);
-  DeleteObject(p);
-  DeleteObject(b);
 }
 
 }  // namespace

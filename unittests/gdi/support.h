@@ -12,6 +12,7 @@
 
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/scoped.h"
 
 namespace gditest {
 
@@ -95,31 +96,7 @@ class Dib {
 };
 
 // Selects a fresh pen and brush into a DC for the lifetime of the object.
-class PenBrush {
- public:
-  PenBrush(HDC dc, int penWidth, COLORREF pen, COLORREF brush, bool hollow = false, bool nullPen = false)
-      : dc_(dc) {
-    pen_ = CreatePen(nullPen ? PS_NULL : PS_SOLID, penWidth, pen);
-    brush_ = hollow ? GetStockObject(NULL_BRUSH) : CreateSolidBrush(brush);
-    oldPen_ = SelectObject(dc, pen_);
-    oldBrush_ = SelectObject(dc, brush_);
-  }
-  ~PenBrush() {
-    SelectObject(dc_, oldPen_);
-    SelectObject(dc_, oldBrush_);
-    DeleteObject(pen_);
-    DeleteObject(brush_);
-  }
-  PenBrush(const PenBrush&) = delete;
-  PenBrush& operator=(const PenBrush&) = delete;
-
- private:
-  HDC dc_;
-  HPEN pen_;
-  HBRUSH brush_;
-  HGDIOBJ oldPen_;
-  HGDIOBJ oldBrush_;
-};
+using PenBrush = gdi::ScopedPenBrush;
 
 // A deterministic generator for seeded call streams.
 class Rng {
