@@ -39,6 +39,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/gdi/engine.h"
@@ -699,19 +700,17 @@ class Session {
   // ---- one facade call ----
 
   void step(int calls) {
-    static constexpr const char* kNames[] = {
-        "CreatePen",      "CreateSolidBrush", "GetStockObject",  "CreateFontIndirectA",
-        "SelectObject",   "DeleteObject",     "GetObjectA",      "CreateCompatibleDC",
-        "DeleteDC",       "CreateDIBSection", "MoveToEx",        "LineTo",
-        "PolyBezier",     "Polygon",          "Rectangle",       "Ellipse",
-        "Arc",            "FillRect",         "SetPixel",        "GetPixel",
-        "TextOutA",       "SetTextColor",     "SetBkMode",       "SetBkColor",
-        "GetTextMetricsA", "GetTextExtentPoint32A", "BitBlt",    "StretchBlt",
-        "SetStretchBltMode", "SetViewDC",     "pen per line",    "SetDrawHook",
-        "delete while selected"};
+    // One operation per facade function (in the engine's counter order),
+    // then the harness's own compound operations.
+    static constexpr const char* kExtra[] = {"SetViewDC", "pen per line", "SetDrawHook",
+                                             "delete while selected"};
+    constexpr std::size_t kOps = gdi::kFnCount + std::size(kExtra);
+    auto opName = [](std::size_t k) -> std::string {
+      return k < gdi::kFnCount ? std::string(gdi::fnName(static_cast<gdi::Fn>(k))) : kExtra[k - gdi::kFnCount];
+    };
     const std::uint8_t op = in_.u8();
-    if (trace_) std::fprintf(stderr, "gdi_fuzz: call %d: %s\n", calls, kNames[op % std::size(kNames)]);
-    switch (op % std::size(kNames)) {
+    if (trace_) std::fprintf(stderr, "gdi_fuzz: call %d: %s\n", calls, opName(op % kOps).c_str());
+    switch (op % kOps) {
       case 0: {  // CreatePen
         static constexpr int kStyles[] = {PS_SOLID, PS_SOLID, PS_SOLID, PS_NULL, 1, 2, 3, 4, 6, 7, 8, -1, 9, INT_MIN};
         const std::uint8_t s = in_.u8();
