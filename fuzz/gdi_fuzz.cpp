@@ -705,6 +705,11 @@ class Session {
     static constexpr const char* kExtra[] = {"SetViewDC", "pen per line", "SetDrawHook",
                                              "delete while selected"};
     constexpr std::size_t kOps = gdi::kFnCount + std::size(kExtra);
+    // The cases below are numbered by hand in that order, and seeds.py
+    // writes the same numbers: a new facade function needs its case here
+    // (and in seeds.py) before the numbers of the compound operations move.
+    static_assert(gdi::kFnCount == 29 && static_cast<int>(gdi::Fn::SetStretchBltMode) == 28,
+                  "the facade changed: renumber the operations here and in seeds.py");
     auto opName = [](std::size_t k) -> std::string {
       return k < gdi::kFnCount ? std::string(gdi::fnName(static_cast<gdi::Fn>(k))) : kExtra[k - gdi::kFnCount];
     };
