@@ -99,7 +99,7 @@ void combineBytes(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, 
     std::memset(d, 0xFF, bytes);
     return;
   }
-  auto block = [d, s](std::size_t at) {
+  auto block = [=](std::size_t at) {
     Bytes16 a{}, b{};
     if constexpr (kUsesDestination) std::memcpy(&a, d + at, 16);
     if constexpr (kUsesSource) std::memcpy(&b, s + at, 16);
