@@ -91,6 +91,19 @@ TEST_F(CompleteRunTest, RunsTheEightTestsInOneBracketAndShowsTheScore) {
   EXPECT_TRUE(f.CmdTest().Enabled());
 }
 
+TEST_F(CompleteRunTest, ScoreIsTheMeanOfThePointsAgainstTheReferenceRates) {
+  frmMainForm& f = frmMain();
+  const struct {
+    double factor;
+    const char* score;
+  } cases[] = {{1.0, "100"}, {0.0, "0"}, {2.0, "200"}, {0.5, "50"}};
+  for (const auto& c : cases) {
+    for (int n = 1; n <= 8; ++n) rates[n] = static_cast<int>(kReferenceRates[static_cast<std::size_t>(n)] * c.factor);
+    CmdTest_Click(f);
+    EXPECT_EQ(f.Label91().Caption(), c.score) << "rates at " << c.factor << " of the references";
+  }
+}
+
 TEST_F(CompleteRunTest, ProgressTextsAndPendingLabels) {
   frmMainForm& f = frmMain();
   std::vector<std::string> progress;
@@ -153,6 +166,18 @@ TEST_F(CompleteRunTest, ReportOnTheClipboardAndInTheDatedFile) {
   std::remove(path.c_str());
   std::remove(buffered.c_str());
   EXPECT_EQ(::rmdir(folder.c_str()), 0);
+}
+
+TEST_F(CompleteRunTest, TwoReportsInTheSameSecondReplaceEachOther) {
+  frmMainForm& f = frmMain();
+  const std::string first = Command10_Click(f);
+  CmdTest_Click(f);  // the clock stands still: the same second
+  const std::string second = Command10_Click(f);
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(first, second);
+  EXPECT_NE(readFile(second).find("Score: 100"), std::string::npos);  // the newer report
+  std::remove(second.c_str());
+  EXPECT_EQ(::rmdir(folder.c_str()), 0);  // nothing else was left in the folder
 }
 
 TEST_F(CompleteRunTest, AnUnwritableFolderStillFillsTheClipboard) {
