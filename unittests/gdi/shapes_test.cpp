@@ -339,6 +339,30 @@ TEST(PolyBezier, CurvesAreConnectedAndStayNearTheirHull) {
   }
 }
 
+TEST(PolyBezier, APenWiderThanTheSurfaceCoversItOnceAndStops) {
+  // Thousands of long curves with a pen far wider than the surface: the
+  // first round end that covers the clip paints everything, and the rest of
+  // the call can change nothing.
+  std::vector<POINT> pts(3 * 3333 + 1);
+  Rng rng(5);
+  for (POINT& p : pts) p = POINT{rng.range(-100000, 100000), rng.range(-100000, 100000)};
+  pts[0] = POINT{8, 6};
+  for (const int width : {40, 1 << 20}) {
+    Dib dib(16, 12);
+    PenBrush pb(dib.dc(), width, kPen, kBrush);
+    EXPECT_TRUE(PolyBezier(dib.dc(), pts.data(), static_cast<DWORD>(pts.size())));
+    EXPECT_EQ(ofColour(dib, kPen), box(0, 0, 16, 12)) << "width " << width;
+  }
+  // A pen that is wide, but not wide enough for one end to cover the
+  // surface, still draws its segments the ordinary way.
+  Dib dib(16, 12);
+  PenBrush pb(dib.dc(), 8, kPen, kBrush);
+  const POINT one[] = {{0, 6}, {5, 6}, {10, 6}, {15, 6}};
+  PolyBezier(dib.dc(), one, 4);
+  EXPECT_EQ(dib.at(8, 0), kWhite);
+  EXPECT_EQ(dib.at(8, 6), kPen);
+}
+
 TEST(PolyBezier, RejectsBadCountsAndSurvivesHugeCurves) {
   Dib dib(16, 12);
   PenBrush pb(dib.dc(), 3, kPen, kBrush);

@@ -38,7 +38,9 @@ void drawPolyline(const Target& t, const Stroke& s, const DevPoint* pts, std::si
 // wide segment (body and both ends).
 void thinLine(const SpanPainter& painter, DevPoint a, DevPoint b);
 void penDisc(const SpanPainter& painter, DevPoint centre, int width);
-void wideLine(const SpanPainter& painter, int width, DevPoint a, DevPoint b);
+// True when the segment covered the whole clip (a later segment of the same
+// path can change nothing).
+bool wideLine(const SpanPainter& painter, int width, DevPoint a, DevPoint b);
 
 // Shapes (shapes.cpp). Boxes are normalised by the callee.
 void drawRectangle(const Target& t, const Stroke& s, const Fill& f, DevPoint a, DevPoint b);
@@ -47,7 +49,8 @@ void drawArc(const Target& t, const Stroke& s, DevPoint a, DevPoint b, DevPoint 
              DevPoint end);
 // Polygon takes the caller's logical points; the target's origin applies.
 void drawPolygon(const Target& t, const Stroke& s, const Fill& f, const POINT* pts, std::size_t n);
-void drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n);
+// True when a wide pen covered the whole clip.
+bool drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n);
 
 // Fills a polygon given in fixed point (units of 1/scale pixel) with the
 // even-odd rule, sampling integer pixel positions (pixel (x, y) is filled when

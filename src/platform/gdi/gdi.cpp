@@ -427,7 +427,8 @@ BOOL PolyBezier(HDC hdc, const POINT* apt, DWORD cpt) {
     for (DWORD i = 0; i + 3 < cpt; i += 3) {
       DevPoint c[4];
       for (int k = 0; k < 4; ++k) c[k] = dev(t, apt[i + k].x, apt[i + k].y);
-      drawBeziers(t, s, c, 4);
+      // Once a huge pen has covered the whole clip, later curves change nothing.
+      if (drawBeziers(t, s, c, 4)) break;
     }
   }
   afterDraw(*dc);

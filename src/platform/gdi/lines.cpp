@@ -168,14 +168,41 @@ void penDisc(const SpanPainter& painter, DevPoint centre, int w) {
   }
 }
 
-void wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b) {
+namespace {
+
+// Whether the round end around `centre` covers every pixel of the clip: the
+// disc is convex, so it does when it holds the clip's four corner pixels.
+bool discCoversClip(const ClipRect& c, DevPoint centre, int w) {
+  const __int128 r2 = static_cast<__int128>(w) * (w - 1);
+  const std::int64_t cw = c.right - c.left, ch = c.bottom - c.top;
+  if (r2 < static_cast<__int128>(cw) * cw + static_cast<__int128>(ch) * ch) return false;
+  const int p = (w % 2 == 0) ? 1 : 0;
+  for (const std::int64_t x : {static_cast<std::int64_t>(c.left), static_cast<std::int64_t>(c.right) - 1})
+    for (const std::int64_t y : {static_cast<std::int64_t>(c.top), static_cast<std::int64_t>(c.bottom) - 1}) {
+      const __int128 u = 2 * (static_cast<__int128>(x) - centre.x) + p;
+      const __int128 v = 2 * (static_cast<__int128>(y) - centre.y) + p;
+      if (u * u + v * v > r2) return false;
+    }
+  return true;
+}
+
+}  // namespace
+
+bool wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b) {
   const ClipRect& c = painter.target->clip;
   // Nothing of a segment whose box, grown by the pen, misses the clip.
   const std::int64_t reach = w;
   if (std::max(a.x, b.x) + reach < c.left || std::min(a.x, b.x) - reach >= c.right ||
       std::max(a.y, b.y) + reach < c.top || std::min(a.y, b.y) - reach >= c.bottom)
-    return;
-  if (a.x == b.x && a.y == b.y) return;
+    return false;
+  if (a.x == b.x && a.y == b.y) return false;
+  // A pen so wide that one of its round ends covers the whole clip paints
+  // every visible pixel: one fill does it, and the caller may skip the rest
+  // of a path, which could only paint the same colour again.
+  if (discCoversClip(c, a, w) || discCoversClip(c, b, w)) {
+    fillBox(painter, c.left, c.top, c.right, c.bottom);
+    return true;
+  }
   constexpr std::int64_t kScale = 256;
   const double dx = static_cast<double>(b.x - a.x);
   const double dy = static_cast<double>(b.y - a.y);
@@ -191,6 +218,7 @@ void wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b) {
   fillPolygonFixed(painter, body, 4, kScale);
   penDisc(painter, a, w);
   penDisc(painter, b, w);
+  return false;
 }
 
 void drawLine(const Target& t, const Stroke& s, DevPoint a, DevPoint b) {

@@ -417,23 +417,24 @@ struct Cubic {
 
 }  // namespace
 
-void drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n) {
-  if (!s.visible || n < 4) return;
+bool drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n) {
+  if (!s.visible || n < 4) return false;
   const SpanPainter sp(t, s.px);
   const ClipRect& c = t.clip;
   const double reach = s.width + 2.0;
   // Flattened points are joined as a polyline with the line rules: each
   // segment starts at the previous segment's end, which it excludes.
   DevPoint last{};
+  bool covered = false;
   auto lineTo = [&](DevPoint p) {
-    if (p.x == last.x && p.y == last.y) return;
+    if (covered || (p.x == last.x && p.y == last.y)) return;
     if (s.width <= 1)
       thinLine(sp, last, p);
     else
-      wideLine(sp, s.width, last, p);
+      covered = wideLine(sp, s.width, last, p);
     last = p;
   };
-  for (std::size_t base = 0; base + 3 < n; base += 3) {
+  for (std::size_t base = 0; base + 3 < n && !covered; base += 3) {
     last = pts[base];
     // Recursive midpoint subdivision on an explicit stack: each level halves
     // the curve, so 24 levels bound the work even for curves across 2^32
@@ -445,7 +446,7 @@ void drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::siz
                          {static_cast<double>(pts[base].y), static_cast<double>(pts[base + 1].y),
                           static_cast<double>(pts[base + 2].y), static_cast<double>(pts[base + 3].y)},
                          0};
-    while (top > 0) {
+    while (top > 0 && !covered) {
       const Cubic q = stack[--top];
       const double minX = std::min({q.x[0], q.x[1], q.x[2], q.x[3]});
       const double maxX = std::max({q.x[0], q.x[1], q.x[2], q.x[3]});
@@ -483,6 +484,7 @@ void drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::siz
     // flattened points.
     lineTo(pts[base + 3]);
   }
+  return covered;
 }
 
 }  // namespace gdi::detail
