@@ -52,4 +52,23 @@ inline gdi::COLORREF nextPaletteColour() {
   return kPalette[static_cast<std::size_t>(paletteIndexOf(forms::Rnd()))];
 }
 
+// The brush of a polygon or an ellipse: one draw chooses (r x 1) rounded, so
+// 0 (a draw up to and including 0.5) is a solid brush of `colour` and 1 the
+// stock hollow brush.
+inline gdi::HGDIOBJ nextBrush(gdi::COLORREF colour) {
+  const std::int32_t brushChoice = scaled(forms::Rnd(), 1.0);
+  return brushChoice == 0 ? gdi::CreateSolidBrush(colour) : gdi::GetStockObject(gdi::NULL_BRUSH);
+}
+
+// The end of an iteration that drew with its own pen and brush: each is
+// deselected (the DC's previous object selected back) and deleted, the pen
+// first. A stock hollow brush is passed to DeleteObject too, to no effect.
+inline void releasePenAndBrush(gdi::HDC dc, gdi::HGDIOBJ previousPen, gdi::HGDIOBJ pen,
+                               gdi::HGDIOBJ previousBrush, gdi::HGDIOBJ brush) {
+  gdi::SelectObject(dc, previousPen);
+  gdi::DeleteObject(pen);
+  gdi::SelectObject(dc, previousBrush);
+  gdi::DeleteObject(brush);
+}
+
 }  // namespace drawtests

@@ -14,8 +14,7 @@ void EllipseKernel(HDC dc, std::int32_t W, std::int32_t H, std::int32_t iteratio
     const COLORREF colour = nextPaletteColour();
     const HPEN pen = CreatePen(PS_SOLID, 1, colour);
     const HGDIOBJ previousPen = SelectObject(dc, pen);
-    const std::int32_t brushChoice = scaled(forms::Rnd(), 1.0);
-    const HGDIOBJ brush = brushChoice == 0 ? CreateSolidBrush(colour) : GetStockObject(NULL_BRUSH);
+    const HGDIOBJ brush = nextBrush(colour);
     const HGDIOBJ previousBrush = SelectObject(dc, brush);
     std::int32_t x1 = nextCoordinate(W);
     std::int32_t y1 = nextCoordinate(H);
@@ -28,10 +27,7 @@ void EllipseKernel(HDC dc, std::int32_t W, std::int32_t H, std::int32_t iteratio
     y2 = nextCoordinate(H);
     // Start and end radial at the same point: the whole ellipse's outline.
     Arc(dc, x1, y1, x2, y2, 0, 0, 0, 0);
-    SelectObject(dc, previousPen);
-    DeleteObject(pen);
-    SelectObject(dc, previousBrush);
-    DeleteObject(brush);
+    releasePenAndBrush(dc, previousPen, pen, previousBrush, brush);
   }
 }
 

@@ -16,9 +16,7 @@ void PolygonKernel(HDC dc, std::int32_t W, std::int32_t H, std::int32_t polygons
     const COLORREF colour = nextPaletteColour();
     const HPEN pen = CreatePen(PS_SOLID, 1, colour);
     const HGDIOBJ previousPen = SelectObject(dc, pen);
-    // A draw of exactly 0.5 rounds to the even 0: the solid brush.
-    const std::int32_t brushChoice = scaled(forms::Rnd(), 1.0);
-    const HGDIOBJ brush = brushChoice == 0 ? CreateSolidBrush(colour) : GetStockObject(NULL_BRUSH);
+    const HGDIOBJ brush = nextBrush(colour);
     const HGDIOBJ previousBrush = SelectObject(dc, brush);
     const std::int32_t n = scaled(forms::Rnd(), 10.0, 3.0);
     // The vertex array is made anew for every polygon; on the stack, since
@@ -29,11 +27,7 @@ void PolygonKernel(HDC dc, std::int32_t W, std::int32_t H, std::int32_t polygons
       vertices[static_cast<std::size_t>(j)].y = nextCoordinate(H);
     }
     Polygon(dc, vertices.data(), n);
-    SelectObject(dc, previousPen);
-    DeleteObject(pen);
-    SelectObject(dc, previousBrush);
-    // The stock hollow brush is passed too; deleting it has no effect.
-    DeleteObject(brush);
+    releasePenAndBrush(dc, previousPen, pen, previousBrush, brush);
   }
 }
 

@@ -22,10 +22,7 @@ void RectangleKernel(HDC dc, std::int32_t W, std::int32_t H, std::int32_t rectan
     const std::int32_t x2 = nextCoordinate(W);
     const std::int32_t y2 = nextCoordinate(H);
     Rectangle(dc, x1, y1, x2, y2);
-    SelectObject(dc, previousPen);
-    DeleteObject(pen);
-    SelectObject(dc, previousBrush);
-    DeleteObject(brush);
+    releasePenAndBrush(dc, previousPen, pen, previousBrush, brush);
   }
 }
 
