@@ -20,14 +20,14 @@
 
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/scoped.h"
+#include "surfaces.h"
 
 namespace {
 
 using namespace gdi;
 
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
-constexpr int kSourceSize = 500;
+using namespace bench;
 
 // 32-bit xorshift; a value is the top 24 bits over 2^24, in [0, 1).
 class Rng {
@@ -56,84 +56,7 @@ COLORREF colour(Rng& g) {
   return kPalette[rnd(g() * 14)];
 }
 
-enum class Kind { Dib24, View32 };
-
 int bytesPerPixelOf(Kind k) { return k == Kind::Dib24 ? 3 : 4; }
-
-HBITMAP createDib(int width, int height, int bits, void** pixels) {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = width;
-  bi.bmiHeader.biHeight = height;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = static_cast<WORD>(bits);
-  bi.bmiHeader.biCompression = BI_RGB;
-  return CreateDIBSection(0, &bi, DIB_RGB_COLORS, pixels, 0, 0);
-}
-
-// The surfaces live for the whole process: creating them per benchmark would
-// only add page faults to the first iterations.
-class Surfaces {
- public:
-  static Surfaces& get() {
-    static Surfaces s;
-    return s;
-  }
-
-  HDC dc(Kind k) const { return k == Kind::Dib24 ? dib24_ : view32_; }
-  HDC source() const { return source_; }
-
-  // A white surface, so that every benchmark starts from the same pixels.
-  void clear(Kind k) const {
-    const RECT all{0, 0, kWidth, kHeight};
-    FillRect(dc(k), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  }
-
- private:
-  Surfaces() {
-    void* bits = nullptr;
-    dibBitmap_ = createDib(kWidth, kHeight, 24, &bits);
-    dib24_ = CreateCompatibleDC(0);
-    SelectObject(dib24_, dibBitmap_);
-
-    viewPixels_.reset(static_cast<std::uint32_t*>(
-        std::aligned_alloc(64, static_cast<std::size_t>(kWidth) * kHeight * 4)));
-    PixelView v;
-    v.top = reinterpret_cast<std::uint8_t*>(viewPixels_.get());
-    v.stride = static_cast<std::ptrdiff_t>(kWidth) * 4;
-    v.width = kWidth;
-    v.height = kHeight;
-    v.format = PixelFormat::Xrgb32;
-    view32_ = CreateViewDC(v, POINT{0, 0}, RECT{0, 0, kWidth, kHeight});
-
-    // The blit source: a 500x500 24-bit picture with colour in every byte,
-    // so that OR and XOR have real work to do.
-    void* src = nullptr;
-    sourceBitmap_ = createDib(kSourceSize, kSourceSize, 24, &src);
-    source_ = CreateCompatibleDC(0);
-    SelectObject(source_, sourceBitmap_);
-    const std::size_t stride = ((kSourceSize * 24 + 31) / 32) * 4;
-    auto* p = static_cast<std::uint8_t*>(src);
-    for (int y = 0; y < kSourceSize; ++y)
-      for (std::size_t i = 0; i < stride; ++i)
-        p[y * stride + i] = static_cast<std::uint8_t>((i * 7 + static_cast<std::size_t>(y) * 13) ^ (i >> 3));
-
-    if (dib24_ == 0 || view32_ == 0 || source_ == 0 || bits == nullptr || src == nullptr) {
-      std::fprintf(stderr, "gdi_bench: could not create the surfaces\n");
-      std::exit(1);
-    }
-  }
-
-  struct FreeDeleter {
-    void operator()(std::uint32_t* p) const { std::free(p); }
-  };
-  HBITMAP dibBitmap_ = 0;
-  HDC dib24_ = 0;
-  std::unique_ptr<std::uint32_t, FreeDeleter> viewPixels_;
-  HDC view32_ = 0;
-  HBITMAP sourceBitmap_ = 0;
-  HDC source_ = 0;
-};
 
 HDC prepare(Kind k) {
   Surfaces::get().clear(k);
@@ -183,15 +106,11 @@ void BM_Rectangle(benchmark::State& state, Kind k) {
     const COLORREF c = colour(g);
     const int x1 = coord(g, kWidth), y1 = coord(g, kHeight);
     const int x2 = coord(g, kWidth), y2 = coord(g, kHeight);
-    const HPEN pen = CreatePen(PS_SOLID, 1, c);
-    const HBRUSH brush = CreateSolidBrush(c);
-    const HGDIOBJ oldPen = SelectObject(dc, pen);
-    const HGDIOBJ oldBrush = SelectObject(dc, brush);
-    Rectangle(dc, x1, y1, x2, y2);
-    SelectObject(dc, oldPen);
-    SelectObject(dc, oldBrush);
-    DeleteObject(pen);
-    DeleteObject(brush);
+    {
+      // Created, selected, deselected and deleted around the one call.
+      ScopedPenBrush objects(dc, 1, c, c);
+      Rectangle(dc, x1, y1, x2, y2);
+    }
     pixels += static_cast<double>(std::abs(x2 - x1)) * std::abs(y2 - y1);
   }
   state.SetItemsProcessed(state.iterations());
@@ -251,15 +170,11 @@ void BM_Ellipse(benchmark::State& state, Kind k) {
     const COLORREF c = colour(g);
     const int x1 = coord(g, kWidth), y1 = coord(g, kHeight);
     const int x2 = coord(g, kWidth), y2 = coord(g, kHeight);
-    const HPEN pen = CreatePen(PS_SOLID, 1, c);
-    const HBRUSH brush = CreateSolidBrush(c);
-    const HGDIOBJ oldPen = SelectObject(dc, pen);
-    const HGDIOBJ oldBrush = SelectObject(dc, brush);
-    Ellipse(dc, x1, y1, x2, y2);
-    SelectObject(dc, oldPen);
-    SelectObject(dc, oldBrush);
-    DeleteObject(pen);
-    DeleteObject(brush);
+    {
+      // Created, selected, deselected and deleted around the one call.
+      ScopedPenBrush objects(dc, 1, c, c);
+      Ellipse(dc, x1, y1, x2, y2);
+    }
     pixels += 0.7853981633974483 * std::abs(x2 - x1) * std::abs(y2 - y1);
   }
   state.SetItemsProcessed(state.iterations());

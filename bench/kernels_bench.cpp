@@ -22,6 +22,7 @@
 #include "platform/forms/forms.h"
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
+#include "surfaces.h"
 #include "tests/handlers.h"
 #include "tests/kernels.h"
 #include "tests/protocol.h"
@@ -30,73 +31,7 @@ namespace {
 
 using namespace gdi;
 
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
-
-enum class Kind { Dib24, View32 };
-
-HBITMAP createDib24(int width, int height, void** bits) {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = width;
-  bi.bmiHeader.biHeight = height;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  bi.bmiHeader.biCompression = BI_RGB;
-  return CreateDIBSection(0, &bi, DIB_RGB_COLORS, bits, 0, 0);
-}
-
-// The surfaces live for the whole process, so that no run pays for first
-// touches of fresh pages.
-class Surfaces {
- public:
-  static Surfaces& get() {
-    static Surfaces s;
-    return s;
-  }
-  HDC dc(Kind k) const { return k == Kind::Dib24 ? dib24_ : view32_; }
-  HDC source() const { return source_; }
-
-  // White, as the buffer of a buffered test starts.
-  void clear(Kind k) const {
-    const RECT all{0, 0, kWidth, kHeight};
-    FillRect(dc(k), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  }
-
- private:
-  Surfaces() {
-    void* bits = nullptr;
-    dib24_ = CreateCompatibleDC(0);
-    SelectObject(dib24_, createDib24(kWidth, kHeight, &bits));
-
-    viewPixels_.reset(static_cast<std::uint32_t*>(std::malloc(static_cast<std::size_t>(kWidth) * kHeight * 4)));
-    const PixelView v{reinterpret_cast<std::uint8_t*>(viewPixels_.get()), kWidth * 4, kWidth, kHeight,
-                      PixelFormat::Xrgb32};
-    view32_ = CreateViewDC(v, POINT{0, 0}, RECT{0, 0, kWidth, kHeight});
-
-    // The 500x500 source of the block transfers, with colour in every byte
-    // so that OR and exclusive OR have work to do.
-    void* src = nullptr;
-    source_ = CreateCompatibleDC(0);
-    SelectObject(source_, createDib24(drawtests::kSourcePictureSize, drawtests::kSourcePictureSize, &src));
-    if (dib24_ == 0 || view32_ == 0 || source_ == 0 || bits == nullptr || src == nullptr) {
-      std::fprintf(stderr, "kernels_bench: could not create the surfaces\n");
-      std::exit(1);
-    }
-    const std::size_t stride = ((drawtests::kSourcePictureSize * 24 + 31) / 32) * 4;
-    auto* p = static_cast<std::uint8_t*>(src);
-    for (std::size_t y = 0; y < static_cast<std::size_t>(drawtests::kSourcePictureSize); ++y)
-      for (std::size_t i = 0; i < stride; ++i) p[y * stride + i] = static_cast<std::uint8_t>((i * 7 + y * 13) ^ (i >> 3));
-  }
-
-  struct FreeDeleter {
-    void operator()(std::uint32_t* p) const { std::free(p); }
-  };
-  HDC dib24_ = 0;
-  std::unique_ptr<std::uint32_t, FreeDeleter> viewPixels_;
-  HDC view32_ = 0;
-  HDC source_ = 0;
-};
+using namespace bench;
 
 // Primitives one run of the kernel draws.
 double primitivesOf(int button, const drawtests::TestRow& row) {
