@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cwchar>
 
 #include <immintrin.h>
 
@@ -10,71 +9,163 @@ namespace gdi::detail {
 
 FillPattern::FillPattern(std::uint32_t pixel) : px(pixel) {
   // Every drawing call builds one, so it is made by doubling: 4 pixels,
-  // then 8, 16 and 32.
+  // then 8, 16, 32 and the rest of the 128 bytes.
   for (int i = 0; i < 4; ++i) storePixel24(bytes + i * 3, pixel);
   std::memcpy(bytes + 12, bytes, 12);
   std::memcpy(bytes + 24, bytes, 24);
   std::memcpy(bytes + 48, bytes, 48);
+  std::memcpy(bytes + 96, bytes, 32);
 }
 
 namespace {
 
+// The row writers store whole registers at aligned addresses: one store
+// at the unaligned start, aligned stores through the middle, and one store
+// ending exactly at the end of the span (the stores overlap, and write the
+// same bytes twice where they do). An unaligned store that straddles two
+// cache lines costs two, which is what kept fills well below memset speed.
+//
+// For 24-bit rows the colour's three bytes repeat with period 3, so a
+// store at byte offset k from the span's start takes the pattern from
+// offset k mod 3.
+inline std::size_t phaseOf(std::ptrdiff_t offset) { return static_cast<std::size_t>(offset % 3); }
+
+template <typename T>
+T* alignUp(T* p, std::uintptr_t a) {
+  return reinterpret_cast<T*>((reinterpret_cast<std::uintptr_t>(p) + a - 1) & ~(a - 1));
+}
+
+// Spans of fewer than 16 bytes, byte by byte pixel.
+void fillShort24(std::uint8_t* p, std::int32_t n, std::uint32_t px) {
+  for (; n > 0; --n, p += 3) storePixel24(p, px);
+}
+
 // The 24-bit row writer with 16-byte stores (SSE2, always there on x86-64).
 void fillRow24Sse2(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& pat) {
   std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x0) * 3;
-  std::int32_t n = x1 - x0;
-  if (n < 16) {
-    for (; n > 0; --n, p += 3) storePixel24(p, pat.px);
+  const std::int32_t n = x1 - x0;
+  if (n < 6) {
+    fillShort24(p, n, pat.px);
     return;
   }
-  // 16 pixels are 48 bytes: three registers hold the pattern, and the loop
-  // is nothing but stores.
-  const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(pat.bytes));
-  const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(pat.bytes + 16));
-  const __m128i c = _mm_load_si128(reinterpret_cast<const __m128i*>(pat.bytes + 32));
-  for (; n >= 16; n -= 16, p += 48) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), a);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), b);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 32), c);
+  std::uint8_t* const end = p + static_cast<std::ptrdiff_t>(n) * 3;
+  auto at = [&pat, p](const std::uint8_t* q) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + phaseOf(q - p)));
+  };
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), at(p));
+  std::uint8_t* q = alignUp(p + 1, 16);
+  if (q + 48 <= end) {
+    // 48 bytes (16 pixels) per round: three registers hold the pattern.
+    const std::size_t ph = phaseOf(q - p);
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + ph));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + ph + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + ph + 32));
+    for (; q + 48 <= end; q += 48) {
+      _mm_store_si128(reinterpret_cast<__m128i*>(q), a);
+      _mm_store_si128(reinterpret_cast<__m128i*>(q + 16), b);
+      _mm_store_si128(reinterpret_cast<__m128i*>(q + 32), c);
+    }
   }
-  // The tail (fewer than 16 pixels) is a prefix of the pattern.
-  std::memcpy(p, pat.bytes, static_cast<std::size_t>(n) * 3);
+  for (; q + 16 <= end; q += 16) _mm_store_si128(reinterpret_cast<__m128i*>(q), at(q));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(end - 16), at(end - 16));
 }
 
-// The same with 32-byte stores: twice the bytes per store, which is what
-// separates a fill from memset speed once the rows sit in cache.
+// The same with 32-byte stores.
 __attribute__((target("avx2"))) void fillRow24Avx2(std::uint8_t* row, std::int32_t x0, std::int32_t x1,
                                                    const FillPattern& pat) {
-  std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x0) * 3;
-  std::int32_t n = x1 - x0;
-  if (n < 32) {
+  const std::int32_t n = x1 - x0;
+  if (n < 11) {
     fillRow24Sse2(row, x0, x1, pat);
     return;
   }
-  const __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(pat.bytes));
-  const __m256i b = _mm256_load_si256(reinterpret_cast<const __m256i*>(pat.bytes + 32));
-  const __m256i c = _mm256_load_si256(reinterpret_cast<const __m256i*>(pat.bytes + 64));
-  for (; n >= 32; n -= 32, p += 96) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), a);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 32), b);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 64), c);
+  std::uint8_t* const p = row + static_cast<std::ptrdiff_t>(x0) * 3;
+  std::uint8_t* const end = p + static_cast<std::ptrdiff_t>(n) * 3;
+  auto at = [&pat, p](const std::uint8_t* q) __attribute__((target("avx2"))) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pat.bytes + phaseOf(q - p)));
+  };
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), at(p));
+  std::uint8_t* q = alignUp(p + 1, 32);
+  if (q + 96 <= end) {
+    const std::size_t ph = phaseOf(q - p);
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pat.bytes + ph));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pat.bytes + ph + 32));
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pat.bytes + ph + 64));
+    for (; q + 96 <= end; q += 96) {
+      _mm256_store_si256(reinterpret_cast<__m256i*>(q), a);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(q + 32), b);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(q + 64), c);
+    }
   }
-  std::memcpy(p, pat.bytes, static_cast<std::size_t>(n) * 3);
+  for (; q + 32 <= end; q += 32) _mm256_store_si256(reinterpret_cast<__m256i*>(q), at(q));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(end - 32), at(end - 32));
+}
+
+// Long 32-bit spans go to the processor's string store, which writes whole
+// cache lines without reading them first.
+constexpr std::int32_t kStringStoreMin = 1 << 30;
+inline void storeString32(std::uint8_t* p, std::int32_t n, std::uint32_t px) {
+  void* d = p;
+  std::size_t c = static_cast<std::size_t>(n);
+  asm volatile("rep stosl" : "+D"(d), "+c"(c) : "a"(px) : "memory");
+}
+
+// 32-bit spans of fewer than 8 pixels: two overlapping 16-byte stores or
+// single pixels.
+inline void fillShort32(std::uint8_t* p, std::int32_t n, std::uint32_t px) {
+  if (n >= 4) {
+    const __m128i v = _mm_set1_epi32(static_cast<int>(px));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + static_cast<std::ptrdiff_t>(n) * 4 - 16), v);
+    return;
+  }
+  for (; n > 0; --n, p += 4) storePixel32(p, px);
+}
+
+void fillRow32Sse2(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& pat) {
+  std::uint8_t* const p = row + static_cast<std::ptrdiff_t>(x0) * 4;
+  const std::int32_t n = x1 - x0;
+  if (n < 8) {
+    fillShort32(p, n, pat.px);
+    return;
+  }
+  std::uint8_t* const end = p + static_cast<std::ptrdiff_t>(n) * 4;
+  const __m128i v = _mm_set1_epi32(static_cast<int>(pat.px));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+  std::uint8_t* q = alignUp(p + 1, 16);
+  for (; q + 64 <= end; q += 64) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(q), v);
+    _mm_store_si128(reinterpret_cast<__m128i*>(q + 16), v);
+    _mm_store_si128(reinterpret_cast<__m128i*>(q + 32), v);
+    _mm_store_si128(reinterpret_cast<__m128i*>(q + 48), v);
+  }
+  for (; q + 16 <= end; q += 16) _mm_store_si128(reinterpret_cast<__m128i*>(q), v);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(end - 16), v);
 }
 
 __attribute__((target("avx2"))) void fillRow32Avx2(std::uint8_t* row, std::int32_t x0, std::int32_t x1,
                                                    const FillPattern& pat) {
-  std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x0) * 4;
-  std::int32_t n = x1 - x0;
-  const __m256i v = _mm256_set1_epi32(static_cast<int>(pat.px));
-  for (; n >= 32; n -= 32, p += 128) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 32), v);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 64), v);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 96), v);
+  std::uint8_t* const p = row + static_cast<std::ptrdiff_t>(x0) * 4;
+  const std::int32_t n = x1 - x0;
+  if (n < 8) {
+    fillShort32(p, n, pat.px);
+    return;
   }
-  for (; n >= 8; n -= 8, p += 32) _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-  for (; n > 0; --n, p += 4) storePixel32(p, pat.px);
+  if (n >= kStringStoreMin) {
+    storeString32(p, n, pat.px);
+    return;
+  }
+  std::uint8_t* const end = p + static_cast<std::ptrdiff_t>(n) * 4;
+  const __m256i v = _mm256_set1_epi32(static_cast<int>(pat.px));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+  std::uint8_t* q = alignUp(p + 1, 32);
+  for (; q + 128 <= end; q += 128) {
+    _mm256_store_si256(reinterpret_cast<__m256i*>(q), v);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(q + 32), v);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(q + 64), v);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(q + 96), v);
+  }
+  for (; q + 32 <= end; q += 32) _mm256_store_si256(reinterpret_cast<__m256i*>(q), v);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(end - 32), v);
 }
 
 const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
@@ -89,16 +180,20 @@ void fillRow24Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, con
 }
 
 void fillRow32Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p) {
-  // wchar_t is a 32-bit unit here, and the C library's wmemset is its
-  // tuned word fill: the same wide stores memset uses.
-  static_assert(sizeof(wchar_t) == 4);
-  std::wmemset(reinterpret_cast<wchar_t*>(row) + x0, static_cast<wchar_t>(p.px),
-               static_cast<std::size_t>(x1 - x0));
+  if (kHaveAvx2)
+    fillRow32Avx2(row, x0, x1, p);
+  else
+    fillRow32Sse2(row, x0, x1, p);
 }
 
 FillRowFn fillRowFor(PixelFormat f) {
   if (f == PixelFormat::Bgr24) return kHaveAvx2 ? fillRow24Avx2 : fillRow24Sse2;
-  return kHaveAvx2 ? fillRow32Avx2 : fillRow32Unchecked;
+  return kHaveAvx2 ? fillRow32Avx2 : fillRow32Sse2;
+}
+
+FillRowVariants fillRowVariants(PixelFormat f) {
+  if (f == PixelFormat::Bgr24) return {{fillRow24Sse2, fillRow24Avx2}, kHaveAvx2 ? 2 : 1};
+  return {{fillRow32Sse2, fillRow32Avx2}, kHaveAvx2 ? 2 : 1};
 }
 
 void fillBox(const SpanPainter& painter, std::int64_t x0, std::int64_t y0, std::int64_t x1,

@@ -61,10 +61,10 @@ inline std::uint32_t loadPixel32(const std::uint8_t* p) {
   return v;
 }
 
-// One colour ready for the span writers: for 24-bit rows the 32-pixel
-// (96-byte) repeat of its three bytes, built once per drawing call.
+// One colour ready for the span writers: for 24-bit rows 128 bytes of the
+// repeat of its three bytes, built once per drawing call.
 struct FillPattern {
-  alignas(32) std::uint8_t bytes[96];
+  alignas(32) std::uint8_t bytes[128];
   std::uint32_t px;
   explicit FillPattern(std::uint32_t pixel);
 };
@@ -75,6 +75,14 @@ void fillRow32Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, con
 
 using FillRowFn = void (*)(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
 FillRowFn fillRowFor(PixelFormat f);
+
+// Every row writer of a format that this processor can run, the SSE2 one
+// first, so that each can be checked against single-pixel stores.
+struct FillRowVariants {
+  FillRowFn fn[2];
+  int count;
+};
+FillRowVariants fillRowVariants(PixelFormat f);
 
 // A span sink bound to one target and colour: the primitive families emit
 // device-space spans through it. `span` clips in x against the target's clip

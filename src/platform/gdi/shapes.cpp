@@ -148,14 +148,33 @@ Box normalised(DevPoint a, DevPoint b) {
   return Box{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
-// The one-pixel border of [l, r) x [t, b): what the closed polyline through
-// the four corner pixels lights (nothing for a single pixel).
-void thinBorder(const SpanPainter& p, const Box& k) {
-  if (k.r - k.l == 1 && k.b - k.t == 1) return;
-  fillBox(p, k.l, k.t, k.r, k.t + 1);
-  if (k.b - 1 > k.t) fillBox(p, k.l, k.b - 1, k.r, k.b);
-  fillBox(p, k.l, k.t + 1, k.l + 1, k.b - 1);
-  if (k.r - 1 > k.l) fillBox(p, k.r - 1, k.t + 1, k.r, k.b - 1);
+// A one-pixel border and its interior in one pass down the rows, so each
+// row's border pixels are written while its cache lines are at hand (a
+// second pass for the side columns would fetch every row again).
+void framedBox(const Target& t, const Stroke& s, const Fill& f, const Box& k) {
+  const ClipRect& c = t.clip;
+  const std::int64_t y0 = std::max<std::int64_t>(k.t, c.top);
+  const std::int64_t y1 = std::min<std::int64_t>(k.b, c.bottom);
+  const std::int64_t x0 = std::max<std::int64_t>(k.l, c.left);
+  const std::int64_t x1 = std::min<std::int64_t>(k.r, c.right);
+  if (y0 >= y1 || x0 >= x1) return;
+  if (k.r - k.l == 1 && k.b - k.t == 1) return;  // a single pixel has no border
+  const SpanPainter pen(t, s.px);
+  const SpanPainter brush(t, f.px);
+  const bool leftSide = k.l >= c.left && k.l < c.right;
+  const bool rightSide = k.r - 1 > k.l && k.r - 1 >= c.left && k.r - 1 < c.right;
+  const std::int64_t in0 = std::max<std::int64_t>(k.l + 1, c.left);
+  const std::int64_t in1 = std::min<std::int64_t>(k.r - 1, c.right);
+  for (auto y = static_cast<std::int32_t>(y0); y < y1; ++y) {
+    if (y == k.t || y == k.b - 1) {
+      pen.spanUnchecked(y, static_cast<std::int32_t>(x0), static_cast<std::int32_t>(x1));
+      continue;
+    }
+    if (leftSide) pen.pixelUnchecked(static_cast<std::int32_t>(k.l), y);
+    if (f.visible && in0 < in1)
+      brush.spanUnchecked(y, static_cast<std::int32_t>(in0), static_cast<std::int32_t>(in1));
+    if (rightSide) pen.pixelUnchecked(static_cast<std::int32_t>(k.r - 1), y);
+  }
 }
 
 void wideClosed(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n) {
@@ -173,11 +192,11 @@ void drawRectangle(const Target& t, const Stroke& s, const Fill& f, DevPoint a, 
     if (f.visible) fillBox(SpanPainter(t, f.px), k.l, k.t, k.r - 1, k.b - 1);
     return;
   }
-  if (f.visible) fillBox(SpanPainter(t, f.px), k.l + 1, k.t + 1, k.r - 1, k.b - 1);
   if (s.width <= 1) {
-    thinBorder(SpanPainter(t, s.px), k);
+    framedBox(t, s, f, k);
     return;
   }
+  if (f.visible) fillBox(SpanPainter(t, f.px), k.l + 1, k.t + 1, k.r - 1, k.b - 1);
   const DevPoint corners[4] = {{k.l, k.t}, {k.r - 1, k.t}, {k.r - 1, k.b - 1}, {k.l, k.b - 1}};
   wideClosed(t, s, corners, 4);
 }

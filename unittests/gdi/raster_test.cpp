@@ -1,0 +1,49 @@
+// The span writers against single-pixel stores: every start offset within
+// a few registers, every length up to several rounds of the wide loops, on a
+// row with guard bytes on both sides.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/gdi/raster.h"
+
+namespace {
+
+using namespace gdi;
+using namespace gdi::detail;
+
+TEST(RowWriters, EveryWriterMatchesSinglePixelStoresAndStaysInsideItsSpan) {
+  constexpr int kMaxX = 40, kMaxLength = 300, kGuard = 64;
+  for (const PixelFormat format : {PixelFormat::Bgr24, PixelFormat::Xrgb32}) {
+    const int bpp = bytesPerPixel(format);
+    const FillRowVariants variants = fillRowVariants(format);
+    // A colour whose three bytes differ, so a wrong phase shows.
+    const FillPattern pattern(0x00A1B2C3u);
+    std::vector<std::uint8_t> row((kMaxX + kMaxLength) * 4 + 2 * kGuard + 64);
+    std::vector<std::uint8_t> expected(row.size());
+    for (int v = 0; v < variants.count; ++v) {
+      for (int base = 0; base < 4; ++base) {  // the row's own alignment
+        for (int x0 = 0; x0 < kMaxX; ++x0) {
+          for (int n = 0; n <= kMaxLength; ++n) {
+            std::fill(row.begin(), row.end(), std::uint8_t{0x5A});
+            expected = row;
+            std::uint8_t* rowStart = row.data() + kGuard + base * 4;
+            std::uint8_t* expectedStart = expected.data() + kGuard + base * 4;
+            for (int x = x0; x < x0 + n; ++x) {
+              if (bpp == 3)
+                storePixel24(expectedStart + x * 3, pattern.px);
+              else
+                storePixel32(expectedStart + x * 4, pattern.px);
+            }
+            variants.fn[v](rowStart, x0, x0 + n, pattern);
+            ASSERT_EQ(row, expected) << "format " << bpp * 8 << " bit, writer " << v << ", row offset "
+                                     << base * 4 << ", x0 " << x0 << ", length " << n;
+          }
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
