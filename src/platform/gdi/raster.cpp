@@ -100,15 +100,6 @@ __attribute__((target("avx2"))) void fillRow24Avx2(std::uint8_t* row, std::int32
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(end - 32), at(end - 32));
 }
 
-// Long 32-bit spans go to the processor's string store, which writes whole
-// cache lines without reading them first.
-constexpr std::int32_t kStringStoreMin = 1 << 30;
-inline void storeString32(std::uint8_t* p, std::int32_t n, std::uint32_t px) {
-  void* d = p;
-  std::size_t c = static_cast<std::size_t>(n);
-  asm volatile("rep stosl" : "+D"(d), "+c"(c) : "a"(px) : "memory");
-}
-
 // 32-bit spans of fewer than 8 pixels: two overlapping 16-byte stores or
 // single pixels.
 inline void fillShort32(std::uint8_t* p, std::int32_t n, std::uint32_t px) {
@@ -148,10 +139,6 @@ __attribute__((target("avx2"))) void fillRow32Avx2(std::uint8_t* row, std::int32
   const std::int32_t n = x1 - x0;
   if (n < 8) {
     fillShort32(p, n, pat.px);
-    return;
-  }
-  if (n >= kStringStoreMin) {
-    storeString32(p, n, pat.px);
     return;
   }
   std::uint8_t* const end = p + static_cast<std::ptrdiff_t>(n) * 4;
