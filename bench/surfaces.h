@@ -55,10 +55,11 @@ class Surfaces {
     dib24_ = gdi::CreateCompatibleDC(0);
     gdi::SelectObject(dib24_, createDib(kWidth, kHeight, 24, &bits));
 
-    viewPixels_.reset(static_cast<std::uint32_t*>(
-        std::aligned_alloc(64, static_cast<std::size_t>(kWidth) * kHeight * 4)));
+    // Rows an odd number of cache lines apart, as a window's back buffer.
+    const std::size_t viewStride = static_cast<std::size_t>(((kWidth * 4 + 63) / 64) | 1) * 64;
+    viewPixels_.reset(static_cast<std::uint32_t*>(std::aligned_alloc(64, viewStride * kHeight)));
     const gdi::PixelView v{reinterpret_cast<std::uint8_t*>(viewPixels_.get()),
-                           static_cast<std::ptrdiff_t>(kWidth) * 4, kWidth, kHeight, gdi::PixelFormat::Xrgb32};
+                           static_cast<std::ptrdiff_t>(viewStride), kWidth, kHeight, gdi::PixelFormat::Xrgb32};
     view32_ = gdi::CreateViewDC(v, gdi::POINT{0, 0}, gdi::RECT{0, 0, kWidth, kHeight});
 
     // The blit source: a 24-bit picture with colour in every byte, so that OR

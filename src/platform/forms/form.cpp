@@ -44,7 +44,7 @@ gdi::PixelView Form::Impl::view() const {
   gdi::PixelView v;
   if (pixels.empty()) return v;
   v.top = reinterpret_cast<std::uint8_t*>(const_cast<std::uint32_t*>(pixels.data()));
-  v.stride = static_cast<std::ptrdiff_t>(bufferWidth) * 4;
+  v.stride = static_cast<std::ptrdiff_t>(bufferStride) * 4;
   v.width = bufferWidth;
   v.height = bufferHeight;
   v.format = gdi::PixelFormat::Xrgb32;
@@ -64,7 +64,12 @@ void Form::Impl::setClient(display::Rect r) {
   const bool resized = r.width != bufferWidth || r.height != bufferHeight;
   client = r;
   if (!resized) return;
-  std::vector<std::uint32_t> next(static_cast<std::size_t>(r.width) * r.height,
+  // Rows an odd number of cache lines apart: with a power-of-two row
+  // length (1024 pixels are 4096 bytes) every row of a column would fall
+  // into the same cache set, and a steep line would evict its own rows.
+  const int lines = (r.width * 4 + 63) / 64;
+  const int stride = (lines | 1) * 16;
+  std::vector<std::uint32_t> next(static_cast<std::size_t>(stride) * r.height,
                                   detail::pixelOf(self->BackColor));
   // Keep what was painted and drawn where it still fits: a picture box that
   // is drawn into directly keeps its drawing when the window grows. Only the
@@ -72,12 +77,13 @@ void Form::Impl::setClient(display::Rect r) {
   const int keepW = std::min(bufferWidth, r.width);
   const int keepH = std::min(bufferHeight, r.height);
   for (int y = 0; y < keepH; ++y) {
-    std::memcpy(next.data() + static_cast<std::size_t>(y) * r.width,
-                pixels.data() + static_cast<std::size_t>(y) * bufferWidth,
+    std::memcpy(next.data() + static_cast<std::size_t>(y) * stride,
+                pixels.data() + static_cast<std::size_t>(y) * bufferStride,
                 static_cast<std::size_t>(keepW) * 4);
   }
   pixels.swap(next);
   bufferWidth = r.width;
+  bufferStride = stride;
   bufferHeight = r.height;
   // Invalid rectangles beyond the new size are cut off by invalidate().
   std::vector<display::Rect> old;

@@ -132,8 +132,9 @@ struct Form::Impl {
 
   Form* self;
   std::unique_ptr<display::Window> window;
-  std::vector<std::uint32_t> pixels;  // Xrgb32 rows, bufferWidth wide
+  std::vector<std::uint32_t> pixels;  // Xrgb32 rows, bufferStride apart
   int bufferWidth = 0;
+  int bufferStride = 0;  // pixels from one row to the next
   int bufferHeight = 0;
 
   // What the form believes of its window: the screen rectangle of the
