@@ -255,5 +255,44 @@ TEST(WidePen, HugeWidthsAndCoordinatesStayInside) {
   EXPECT_EQ(dib.inked().size(), 16u * 12u);
 }
 
+// A path with a wide pen paints each joint's round end once; that must light
+// exactly the pixels of its segments drawn one by one with both ends, also
+// where segments have zero length, miss the clip or end outside it.
+TEST(WidePen, PathsLightThePixelsOfTheirSegmentsDrawnAlone) {
+  std::uint32_t seed = 12345;
+  auto next = [&seed](int lo, int hi) {
+    seed = seed * 1664525u + 1013904223u;
+    return lo + static_cast<int>((seed >> 8) % static_cast<std::uint32_t>(hi - lo + 1));
+  };
+  for (int bits : {24, 32}) {
+    Dib path(40, 30, bits), alone(40, 30, bits);
+    for (int round = 0; round < 300; ++round) {
+      path.clear(RGB(255, 255, 255));
+      alone.clear(RGB(255, 255, 255));
+      gdi::detail::Target tp = targetOf(path), ta = targetOf(alone);
+      // A clip inside the surface, sometimes the whole of it.
+      const gdi::detail::ClipRect clip{next(0, 8), next(0, 8), next(32, 40), next(22, 30)};
+      tp.clip = ta.clip = clip;
+      const int w = next(2, 12);
+      std::vector<gdi::detail::DevPoint> pts;
+      const int count = next(2, 8);
+      for (int i = 0; i < count; ++i) {
+        if (i > 0 && next(0, 4) == 0)
+          pts.push_back(pts.back());  // a zero-length segment
+        else
+          pts.push_back({next(-20, 60), next(-20, 50)});
+      }
+      const gdi::detail::SpanPainter pp(tp, 0), pa(ta, 0);
+      gdi::detail::WidePath wide(pp, w, pts[0]);
+      for (std::size_t i = 1; i < pts.size(); ++i) {
+        wide.lineTo(pts[i]);
+        gdi::detail::wideLine(pa, w, pts[i - 1], pts[i]);
+      }
+      ASSERT_EQ(path.inked(), alone.inked()) << "round " << round << ", width " << w << "\npath:\n"
+                                            << path.picture() << "segments:\n" << alone.picture();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace gditest

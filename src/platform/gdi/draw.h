@@ -39,8 +39,29 @@ void drawPolyline(const Target& t, const Stroke& s, const DevPoint* pts, std::si
 void thinLine(const SpanPainter& painter, DevPoint a, DevPoint b);
 void penDisc(const SpanPainter& painter, DevPoint centre, int width);
 // True when the segment covered the whole clip (a later segment of the same
-// path can change nothing).
-bool wideLine(const SpanPainter& painter, int width, DevPoint a, DevPoint b);
+// path can change nothing). A path's segments after the first leave out
+// their start's round end (`startCap` false): the previous segment's end
+// painted the same pixels.
+bool wideLine(const SpanPainter& painter, int width, DevPoint a, DevPoint b, bool startCap = true);
+
+// A path drawn with a wide pen: segments joined end to start, the round end
+// at each joint painted once (by the segment that ends there).
+class WidePath {
+ public:
+  WidePath(const SpanPainter& painter, int width, DevPoint start)
+      : painter_(&painter), width_(width), last_(start) {}
+  // False once the path has covered the whole clip: nothing drawn after
+  // that could change a pixel.
+  bool lineTo(DevPoint p);
+  bool covered() const { return covered_; }
+
+ private:
+  const SpanPainter* painter_;
+  int width_;
+  DevPoint last_;
+  bool capped_ = false;  // the round end at last_ is painted
+  bool covered_ = false;
+};
 
 // Shapes (shapes.cpp). Boxes are normalised by the callee.
 void drawRectangle(const Target& t, const Stroke& s, const Fill& f, DevPoint a, DevPoint b);
@@ -51,6 +72,32 @@ void drawArc(const Target& t, const Stroke& s, DevPoint a, DevPoint b, DevPoint 
 void drawPolygon(const Target& t, const Stroke& s, const Fill& f, const POINT* pts, std::size_t n);
 // True when a wide pen covered the whole clip.
 bool drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n);
+
+// One polygon edge walked row by row: its column on the current row is
+// q = ceil(N / D) for the exact numerator N, kept as N = q * D - r with
+// 0 <= r < D, so each row costs two additions and a compare.
+struct Edge {
+  std::int64_t rowStart;  // first row (already clipped)
+  std::int64_t rowEnd;    // one past the last row (already clipped)
+  std::int64_t q;
+  std::int64_t r;
+  std::int64_t d;
+  std::int64_t stepQ;
+  std::int64_t stepR;
+
+  void step() {
+    q += stepQ;
+    r -= stepR;
+    if (r < 0) {
+      r += d;
+      ++q;
+    }
+  }
+};
+// The edge from p0 to p1 (fixed point, 1/scale pixel) over the rows of the
+// clip whose sample line y * scale lies in [min y, max y); false when it
+// crosses none (horizontal or outside the clip).
+bool makeEdge(DevPoint p0, DevPoint p1, std::int64_t scale, const ClipRect& c, Edge* e);
 
 // Fills a polygon given in fixed point (units of 1/scale pixel) with the
 // even-odd rule, sampling integer pixel positions (pixel (x, y) is filled when

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <immintrin.h>
+
 #include "platform/gdi/draw.h"
 
 namespace gdi::detail {
@@ -142,29 +144,82 @@ void thinLine(const SpanPainter& painter, DevPoint a, DevPoint b) {
 
 // The round end of a wide pen around the pixel (cx, cy): the pixels (dx, dy)
 // with (2dx + p)^2 + (2dy + p)^2 <= w(w - 1), p = 1 for even widths (the
-// disc is centred on the pixel corner) and 0 for odd ones.
+// disc is centred on the pixel corner) and 0 for odd ones. Its rows lie in
+// dy = -(w / 2 + 1) .. w / 2 + 1; a row's columns are [lo, hi] (none when
+// lo > hi).
+struct DiscRow {
+  std::int64_t lo, hi;
+};
+
+DiscRow discRow(std::int64_t w, std::int64_t dy) {
+  const std::int64_t r2 = w * (w - 1);
+  const std::int64_t p = (w % 2 == 0) ? 1 : 0;
+  const std::int64_t v = 2 * dy + p;
+  const std::int64_t rest = r2 - v * v;
+  if (rest < p * p) return {1, 0};
+  // Largest u = 2dx + p with u^2 <= rest and u of the parity of p.
+  auto u = static_cast<std::int64_t>(std::sqrt(static_cast<double>(rest)));
+  while (u * u > rest) --u;
+  while ((u + 1) * (u + 1) <= rest) ++u;
+  if ((u - p) % 2 != 0) --u;
+  return {(-u - p) / 2, (u - p) / 2};
+}
+
+namespace {
+
+// The rows of the round ends of every width up to kTableWidth, worked out
+// once: wide segments are drawn by the hundred thousand, each with two ends.
+constexpr int kTableWidth = 64;
+constexpr int kTableRows = kTableWidth + 3;  // dy = -(w/2+1) .. w/2+1 fits
+
+struct DiscTable {
+  std::int8_t lo[kTableWidth + 1][kTableRows];
+  std::int8_t hi[kTableWidth + 1][kTableRows];
+  DiscTable() {
+    for (int w = 2; w <= kTableWidth; ++w) {
+      const int half = w / 2 + 1;
+      for (int dy = -half; dy <= half; ++dy) {
+        const DiscRow r = discRow(w, dy);
+        lo[w][dy + half] = static_cast<std::int8_t>(r.lo);
+        hi[w][dy + half] = static_cast<std::int8_t>(r.hi);
+      }
+    }
+  }
+};
+
+const DiscTable& discTable() {
+  static const DiscTable table;
+  return table;
+}
+
+// The rows of one width's round end, from the table or worked out row by row.
+class Disc {
+ public:
+  explicit Disc(int w) : w_(w), half_(w / 2 + 1), table_(w <= kTableWidth ? &discTable() : nullptr) {}
+  std::int64_t half() const { return half_; }
+  DiscRow row(std::int64_t dy) const {
+    if (table_ == nullptr) return discRow(w_, dy);
+    const auto i = static_cast<std::size_t>(dy + half_);
+    return {table_->lo[w_][i], table_->hi[w_][i]};
+  }
+
+ private:
+  int w_;
+  std::int64_t half_;
+  const DiscTable* table_;
+};
+
+}  // namespace
+
 void penDisc(const SpanPainter& painter, DevPoint centre, int w) {
   const ClipRect& c = painter.target->clip;
-  const std::int64_t r2 = static_cast<std::int64_t>(w) * (w - 1);
-  const int p = (w % 2 == 0) ? 1 : 0;
-  // Rows: (2dy + p)^2 <= r2 - p^2 (a row needs at least one column).
-  const std::int64_t half = w / 2 + 1;
-  std::int64_t dyLo = -half, dyHi = half;
-  dyLo = std::max<std::int64_t>(dyLo, c.top - centre.y);
-  dyHi = std::min<std::int64_t>(dyHi, c.bottom - 1 - centre.y);
+  const Disc disc(w);
+  const std::int64_t dyLo = std::max<std::int64_t>(-disc.half(), c.top - centre.y);
+  const std::int64_t dyHi = std::min<std::int64_t>(disc.half(), c.bottom - 1 - centre.y);
   for (std::int64_t dy = dyLo; dy <= dyHi; ++dy) {
-    const std::int64_t v = 2 * dy + p;
-    const std::int64_t rest = r2 - v * v;
-    if (rest < p * p) continue;
-    // Largest u = 2dx + p with u^2 <= rest and u of the parity of p.
-    auto u = static_cast<std::int64_t>(std::sqrt(static_cast<double>(rest)));
-    while (u * u > rest) --u;
-    while ((u + 1) * (u + 1) <= rest) ++u;
-    if ((u - p) % 2 != 0) --u;
-    // dx in [(-u - p) / 2, (u - p) / 2]
-    const std::int64_t dxLo = (-u - p) / 2;
-    const std::int64_t dxHi = (u - p) / 2;
-    painter.spanClipX(static_cast<std::int32_t>(centre.y + dy), centre.x + dxLo, centre.x + dxHi + 1);
+    const DiscRow r = disc.row(dy);
+    if (r.lo <= r.hi)
+      painter.spanClipX(static_cast<std::int32_t>(centre.y + dy), centre.x + r.lo, centre.x + r.hi + 1);
   }
 }
 
@@ -188,7 +243,103 @@ bool discCoversClip(const ClipRect& c, DevPoint centre, int w) {
 
 }  // namespace
 
-bool wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b) {
+namespace {
+
+// Spans [x0, x1) of one row; the few pieces of a wide segment on a row,
+// merged where they overlap or touch, so each pixel is written once.
+struct RowPieces {
+  std::int64_t x0[6], x1[6];
+  int n = 0;
+  void add(std::int64_t a, std::int64_t b) {
+    int i = n++;
+    for (; i > 0 && x0[i - 1] > a; --i) x0[i] = x0[i - 1], x1[i] = x1[i - 1];
+    x0[i] = a;
+    x1[i] = b;
+  }
+  void paint(const SpanPainter& painter, std::int32_t y) const {
+    std::int64_t a = x0[0], b = x1[0];
+    for (int i = 1; i < n; ++i) {
+      if (x0[i] <= b) {
+        b = std::max(b, x1[i]);
+        continue;
+      }
+      painter.spanClipX(y, a, b);
+      a = x0[i];
+      b = x1[i];
+    }
+    painter.spanClipX(y, a, b);
+  }
+};
+
+// Rows [y0, y1) of a convex body crossed by edges l and r: the span between
+// the two crossings on each row. The walk runs in locals, so nothing goes
+// through memory from one row to the next.
+// Short spans, the rows of steep wide segments, are written in place: a
+// call through the row writer costs more than the few pixels.
+template <int Bpp>
+inline void shortSpan(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& pat) {
+  std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x0) * Bpp;
+  const std::int32_t n = x1 - x0;
+  if constexpr (Bpp == 4) {
+    if (n >= 4) {
+      const __m128i v = _mm_set1_epi32(static_cast<int>(pat.px));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + static_cast<std::ptrdiff_t>(n) * 4 - 16), v);
+      return;
+    }
+    for (std::int32_t i = 0; i < n; ++i) storePixel32(p + i * 4, pat.px);
+  } else {
+    if (n >= 6) {
+      // Two 16-byte stores from the pattern, the second at the phase of its
+      // offset from the start.
+      const std::ptrdiff_t last = static_cast<std::ptrdiff_t>(n) * 3 - 16;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_load_si128(reinterpret_cast<const __m128i*>(pat.bytes)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + last),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + last % 3)));
+      return;
+    }
+    for (std::int32_t i = 0; i < n; ++i) storePixel24(p + i * 3, pat.px);
+  }
+}
+
+template <int Bpp>
+void bodyBandOf(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Edge& l, Edge& r) {
+  const Target& t = *painter.target;
+  const std::int64_t clipL = t.clip.left, clipR = t.clip.right;
+  const FillRowFn fill = painter.fill;
+  constexpr std::int64_t kShort = Bpp == 4 ? 8 : 10;
+  std::uint8_t* row = t.row(static_cast<std::int32_t>(y0));
+  const std::ptrdiff_t stride = t.stride;
+  std::int64_t lq = l.q, lr = l.r, rq = r.q, rr = r.r;
+  const std::int64_t lStepQ = l.stepQ, lStepR = l.stepR, ld = l.d;
+  const std::int64_t rStepQ = r.stepQ, rStepR = r.stepR, rd = r.d;
+  for (std::int64_t y = y0; y < y1; ++y, row += stride) {
+    const std::int64_t a = std::max(std::min(lq, rq), clipL);
+    const std::int64_t b = std::min(std::max(lq, rq), clipR);
+    if (b - a > 0 && b - a <= kShort)
+      shortSpan<Bpp>(row, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), painter.pattern);
+    else if (a < b)
+      fill(row, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), painter.pattern);
+    lq += lStepQ;
+    lr -= lStepR;
+    if (lr < 0) lr += ld, ++lq;
+    rq += rStepQ;
+    rr -= rStepR;
+    if (rr < 0) rr += rd, ++rq;
+  }
+  l.q = lq, l.r = lr, r.q = rq, r.r = rr;
+}
+
+void bodyBand(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Edge& l, Edge& r) {
+  if (painter.target->format == PixelFormat::Bgr24)
+    bodyBandOf<3>(painter, y0, y1, l, r);
+  else
+    bodyBandOf<4>(painter, y0, y1, l, r);
+}
+
+}  // namespace
+
+bool wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b, bool startCap) {
   const ClipRect& c = painter.target->clip;
   // Nothing of a segment whose box, grown by the pen, misses the clip.
   const std::int64_t reach = w;
@@ -199,10 +350,12 @@ bool wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b) {
   // A pen so wide that one of its round ends covers the whole clip paints
   // every visible pixel: one fill does it, and the caller may skip the rest
   // of a path, which could only paint the same colour again.
-  if (discCoversClip(c, a, w) || discCoversClip(c, b, w)) {
+  if ((startCap && discCoversClip(c, a, w)) || discCoversClip(c, b, w)) {
     fillBox(painter, c.left, c.top, c.right, c.bottom);
     return true;
   }
+  // The body: the segment's four-point outline in fixed point, filled with
+  // the polygon rule. It is convex, so each row crosses two of its edges.
   constexpr std::int64_t kScale = 256;
   const double dx = static_cast<double>(b.x - a.x);
   const double dy = static_cast<double>(b.y - a.y);
@@ -215,10 +368,90 @@ bool wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b) {
                             {b.x * kScale + ox, b.y * kScale + oy},
                             {b.x * kScale - ox, b.y * kScale - oy},
                             {a.x * kScale - ox, a.y * kScale - oy}};
-  fillPolygonFixed(painter, body, 4, kScale);
-  penDisc(painter, a, w);
-  penDisc(painter, b, w);
+  Edge edges[4];
+  int n = 0;
+  std::int64_t y0 = c.bottom, y1 = c.top;
+  for (int i = 0; i < 4; ++i) {
+    if (!makeEdge(body[i], body[(i + 1) % 4], kScale, c, &edges[n])) continue;
+    y0 = std::min(y0, edges[n].rowStart);
+    y1 = std::max(y1, edges[n].rowEnd);
+    ++n;
+  }
+  // The round ends, and the rows they add.
+  const Disc disc(w);
+  const DevPoint* ends[2] = {startCap ? &a : nullptr, &b};
+  for (const DevPoint* e : ends) {
+    if (e == nullptr) continue;
+    y0 = std::min(y0, std::max<std::int64_t>(e->y - disc.half(), c.top));
+    y1 = std::max(y1, std::min<std::int64_t>(e->y + disc.half() + 1, c.bottom));
+  }
+  // The rows fall into bands between the rows where an edge starts or ends
+  // or a round end begins or stops; within a band the same edges cross every
+  // row and the same round ends touch it or none does.
+  std::int64_t marks[14];
+  int m = 0;
+  for (int i = 0; i < n; ++i) {
+    marks[m++] = edges[i].rowStart;
+    marks[m++] = edges[i].rowEnd;
+  }
+  for (const DevPoint* e : ends) {
+    if (e == nullptr) continue;
+    marks[m++] = e->y - disc.half();
+    marks[m++] = e->y + disc.half() + 1;
+  }
+  for (std::int64_t ya = y0, yb; ya < y1; ya = yb) {
+    yb = y1;
+    for (int i = 0; i < m; ++i)
+      if (marks[i] > ya && marks[i] < yb) yb = marks[i];
+    Edge* active[4];
+    int crossings = 0;
+    for (int i = 0; i < n; ++i)
+      if (edges[i].rowStart <= ya && ya < edges[i].rowEnd) active[crossings++] = &edges[i];
+    bool capRows = false;
+    for (const DevPoint* e : ends)
+      if (e != nullptr && ya <= e->y + disc.half() && ya >= e->y - disc.half()) capRows = true;
+    if (!capRows) {
+      // The body alone: a convex outline crosses a row twice or not at all,
+      // and the span runs from the smaller crossing to the larger.
+      if (crossings == 2) {
+        bodyBand(painter, ya, yb, *active[0], *active[1]);
+      } else {
+        for (std::int64_t y = ya; y < yb; ++y)
+          for (int i = 0; i < crossings; ++i) active[i]->step();
+      }
+      continue;
+    }
+    for (std::int64_t y = ya; y < yb; ++y) {
+      RowPieces pieces;
+      if (crossings >= 2) {
+        std::int64_t left = active[0]->q, right = left;
+        for (int i = 1; i < crossings; ++i) {
+          left = std::min(left, active[i]->q);
+          right = std::max(right, active[i]->q);
+        }
+        if (left < right) pieces.add(left, right);
+      }
+      for (const DevPoint* e : ends) {
+        if (e == nullptr || y < e->y - disc.half() || y > e->y + disc.half()) continue;
+        const DiscRow r = disc.row(y - e->y);
+        if (r.lo <= r.hi) pieces.add(e->x + r.lo, e->x + r.hi + 1);
+      }
+      if (pieces.n > 0) pieces.paint(painter, static_cast<std::int32_t>(y));
+      for (int i = 0; i < crossings; ++i) active[i]->step();
+    }
+  }
   return false;
+}
+
+bool WidePath::lineTo(DevPoint p) {
+  if (covered_) return false;
+  if (p.x == last_.x && p.y == last_.y) return true;  // a zero-length segment draws nothing
+  // A segment that misses the clip draws no round end, but its ends lie
+  // outside the clip too, so the next segment need not paint its start.
+  covered_ = wideLine(*painter_, width_, last_, p, !capped_);
+  capped_ = true;
+  last_ = p;
+  return !covered_;
 }
 
 void drawLine(const Target& t, const Stroke& s, DevPoint a, DevPoint b) {
@@ -237,8 +470,16 @@ void drawLine(const Target& t, const Stroke& s, DevPoint a, DevPoint b) {
 void drawPolyline(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n,
                   bool closed) {
   if (!s.visible || n < 2) return;
-  for (std::size_t i = 0; i + 1 < n; ++i) drawLine(t, s, pts[i], pts[i + 1]);
-  if (closed) drawLine(t, s, pts[n - 1], pts[0]);
+  if (s.width <= 1) {
+    for (std::size_t i = 0; i + 1 < n; ++i) drawLine(t, s, pts[i], pts[i + 1]);
+    if (closed) drawLine(t, s, pts[n - 1], pts[0]);
+    return;
+  }
+  const SpanPainter painter(t, s.px);
+  WidePath path(painter, s.width, pts[0]);
+  for (std::size_t i = 1; i < n && path.lineTo(pts[i]); ++i) {
+  }
+  if (closed) path.lineTo(pts[0]);
 }
 
 }  // namespace gdi::detail

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "platform/gdi/draw.h"
@@ -12,19 +13,6 @@ namespace gdi::detail {
 // ---- polygon fill ----------------------------------------------------------
 
 namespace {
-
-// One non-horizontal edge, walked row by row. Its column on the current row
-// is q = ceil(N / D) for the exact numerator N, kept as N = q * D - r with
-// 0 <= r < D so each row costs two additions and a compare.
-struct Edge {
-  std::int64_t rowStart;  // first row (already clipped)
-  std::int64_t rowEnd;    // one past the last row (already clipped)
-  std::int64_t q;
-  std::int64_t r;
-  std::int64_t d;
-  std::int64_t stepQ;
-  std::int64_t stepR;
-};
 
 // Reused between calls: a polygon of 10000 points grows them once.
 std::vector<Edge>& edgeScratch() {
@@ -36,6 +24,53 @@ std::vector<std::uint32_t>& activeScratch() {
   return v;
 }
 
+// The exact walk in the integer type T: 64 bits whenever the operands are
+// small enough that no product can overflow, 128 bits otherwise.
+template <typename T>
+void setupEdge(DevPoint p0, DevPoint p1, std::int64_t scale, std::int64_t start, Edge* e) {
+  const T dy = static_cast<T>(p1.y) - p0.y;
+  const T dx = static_cast<T>(p1.x) - p0.x;
+  const T d = dy * scale;
+  const T num = static_cast<T>(p0.x) * dy + (static_cast<T>(start) * scale - p0.y) * dx;
+  T q = num / d;  // d > 0: the ceiling is the truncation, or one more
+  if (q * d < num) ++q;
+  const T step = dx * scale;
+  T stepQ = step / d;
+  if (stepQ * d > step) --stepQ;
+  e->d = static_cast<std::int64_t>(d);
+  e->q = static_cast<std::int64_t>(q);
+  e->r = static_cast<std::int64_t>(q * d - num);
+  e->stepQ = static_cast<std::int64_t>(stepQ);
+  e->stepR = static_cast<std::int64_t>(step - stepQ * d);
+}
+
+}  // namespace
+
+bool makeEdge(DevPoint p0, DevPoint p1, std::int64_t scale, const ClipRect& c, Edge* e) {
+  if (p0.y == p1.y) return false;  // horizontal edges do not cross a row
+  if (p0.y > p1.y) std::swap(p0, p1);
+  // Rows whose sample line y * scale lies in [p0.y, p1.y): top inside,
+  // bottom outside.
+  const std::int64_t rowTop = ceilDiv(p0.y, scale);
+  const std::int64_t rowBottom = ceilDiv(p1.y, scale);
+  const std::int64_t start = std::max<std::int64_t>(rowTop, c.top);
+  const std::int64_t end = std::min<std::int64_t>(rowBottom, c.bottom);
+  if (start >= end) return false;
+  e->rowStart = start;
+  e->rowEnd = end;
+  // Coordinates below 2^29 (and a scale of at most 2^8) keep every product
+  // below 2^62.
+  constexpr std::int64_t kSmall = std::int64_t{1} << 29;
+  auto small = [](std::int64_t v) { return v > -kSmall && v < kSmall; };
+  if (scale <= 256 && small(p0.x) && small(p0.y) && small(p1.x) && small(p1.y) && small(start * scale))
+    setupEdge<std::int64_t>(p0, p1, scale, start, e);
+  else
+    setupEdge<__int128>(p0, p1, scale, start, e);
+  return true;
+}
+
+namespace {
+
 template <typename GetPoint>
 void fillEdges(const SpanPainter& painter, std::size_t n, std::int64_t scale, GetPoint&& point) {
   if (n < 3) return;
@@ -43,33 +78,8 @@ void fillEdges(const SpanPainter& painter, std::size_t n, std::int64_t scale, Ge
   std::vector<Edge>& edges = edgeScratch();
   edges.clear();
   for (std::size_t i = 0; i < n; ++i) {
-    DevPoint p0 = point(i);
-    DevPoint p1 = point(i + 1 == n ? 0 : i + 1);
-    if (p0.y == p1.y) continue;  // horizontal edges do not cross a row
-    if (p0.y > p1.y) std::swap(p0, p1);
-    // Rows whose sample line y * scale lies in [p0.y, p1.y): top inside,
-    // bottom outside.
-    const std::int64_t rowTop = ceilDiv(p0.y, scale);
-    const std::int64_t rowBottom = ceilDiv(p1.y, scale);
-    const std::int64_t start = std::max<std::int64_t>(rowTop, c.top);
-    const std::int64_t end = std::min<std::int64_t>(rowBottom, c.bottom);
-    if (start >= end) continue;
     Edge e;
-    e.rowStart = start;
-    e.rowEnd = end;
-    const __int128 dy = static_cast<__int128>(p1.y) - p0.y;
-    const __int128 dx = static_cast<__int128>(p1.x) - p0.x;
-    const __int128 d = dy * scale;
-    const __int128 num = static_cast<__int128>(p0.x) * dy + (static_cast<__int128>(start) * scale - p0.y) * dx;
-    const __int128 q = ceilDiv128(num, d);
-    const __int128 step = dx * scale;
-    const __int128 stepQ = floorDiv128(step, d);
-    e.d = static_cast<std::int64_t>(d);
-    e.q = static_cast<std::int64_t>(q);
-    e.r = static_cast<std::int64_t>(q * d - num);
-    e.stepQ = static_cast<std::int64_t>(stepQ);
-    e.stepR = static_cast<std::int64_t>(step - stepQ * d);
-    edges.push_back(e);
+    if (makeEdge(point(i), point(i + 1 == n ? 0 : i + 1), scale, c, &e)) edges.push_back(e);
   }
   if (edges.size() < 2) return;
   std::sort(edges.begin(), edges.end(),
@@ -106,12 +116,7 @@ void fillEdges(const SpanPainter& painter, std::size_t n, std::int64_t scale, Ge
     for (std::size_t i = 0; i < active.size(); ++i) {
       Edge& e = edges[active[i]];
       if (e.rowEnd <= y) continue;
-      e.q += e.stepQ;
-      e.r -= e.stepR;
-      if (e.r < 0) {
-        e.r += e.d;
-        ++e.q;
-      }
+      e.step();
       active[kept++] = active[i];
     }
     active.resize(kept);
@@ -179,7 +184,9 @@ void framedBox(const Target& t, const Stroke& s, const Fill& f, const Box& k) {
 
 void wideClosed(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n) {
   const SpanPainter p(t, s.px);
-  for (std::size_t i = 0; i < n; ++i) wideLine(p, s.width, pts[i], pts[i + 1 == n ? 0 : i + 1]);
+  WidePath path(p, s.width, pts[0]);
+  for (std::size_t i = 1; i <= n && path.lineTo(pts[i == n ? 0 : i]); ++i) {
+  }
 }
 
 }  // namespace
@@ -314,6 +321,17 @@ void ellipsePath(const Box& k, double from, double sweep, Emit&& emit) {
   }
 }
 
+// The outline of an ellipse or arc with a wide pen.
+void widePath(const SpanPainter& sp, int width, const Box& k, double from, double sweep) {
+  std::optional<WidePath> path;
+  ellipsePath(k, from, sweep, [&](DevPoint p) {
+    if (path)
+      path->lineTo(p);
+    else
+      path.emplace(sp, width, p);
+  });
+}
+
 }  // namespace
 
 void drawEllipse(const Target& t, const Stroke& s, const Fill& f, DevPoint a, DevPoint b) {
@@ -348,15 +366,7 @@ void drawEllipse(const Target& t, const Stroke& s, const Fill& f, DevPoint a, De
       [&](std::int64_t y, std::int64_t x0, std::int64_t x1) {
         if (f.visible) fp.span(y, x0, x1);
       });
-  if (!thin) {
-    DevPoint last{};
-    bool have = false;
-    ellipsePath(k, 0.0, 2.0 * 3.14159265358979, [&](DevPoint p) {
-      if (have) wideLine(sp, s.width, last, p);
-      have = true;
-      last = p;
-    });
-  }
+  if (!thin) widePath(sp, s.width, k, 0.0, 2.0 * 3.14159265358979);
 }
 
 void drawArc(const Target& t, const Stroke& s, DevPoint a, DevPoint b, DevPoint start,
@@ -381,13 +391,7 @@ void drawArc(const Target& t, const Stroke& s, DevPoint a, DevPoint b, DevPoint 
   const SpanPainter sp(t, s.px);
 
   if (s.width > 1) {
-    DevPoint last{};
-    bool have = false;
-    ellipsePath(k, a0, sweep, [&](DevPoint p) {
-      if (have) wideLine(sp, s.width, last, p);
-      have = true;
-      last = p;
-    });
+    widePath(sp, s.width, k, a0, sweep);
     return;
   }
   // One-pixel arc: the outline pixels of the ellipse whose angle lies on the
@@ -443,18 +447,19 @@ bool drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::siz
   const double reach = s.width + 2.0;
   // Flattened points are joined as a polyline with the line rules: each
   // segment starts at the previous segment's end, which it excludes.
-  DevPoint last{};
+  DevPoint last = pts[0];
+  WidePath path(sp, s.width, pts[0]);
   bool covered = false;
   auto lineTo = [&](DevPoint p) {
     if (covered || (p.x == last.x && p.y == last.y)) return;
     if (s.width <= 1)
       thinLine(sp, last, p);
     else
-      covered = wideLine(sp, s.width, last, p);
+      covered = !path.lineTo(p);
     last = p;
   };
   for (std::size_t base = 0; base + 3 < n && !covered; base += 3) {
-    last = pts[base];
+    // Each curve starts at the previous one's end point.
     // Recursive midpoint subdivision on an explicit stack: each level halves
     // the curve, so 24 levels bound the work even for curves across 2^32
     // pixels, and parts whose control hull misses the clip are not split.
