@@ -85,13 +85,14 @@ struct Edge {
   std::int64_t stepQ;
   std::int64_t stepR;
 
+  // Branch-free: whether the remainder wraps follows the slope's digits,
+  // which no predictor can guess.
   void step() {
     q += stepQ;
     r -= stepR;
-    if (r < 0) {
-      r += d;
-      ++q;
-    }
+    const std::int64_t wrap = r >> 63;  // -1 when r < 0
+    r += d & wrap;
+    q -= wrap;
   }
 };
 // The edge from p0 to p1 (fixed point, 1/scale pixel) over the rows of the

@@ -322,10 +322,14 @@ void bodyBandOf(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Ed
       fill(row, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), painter.pattern);
     lq += lStepQ;
     lr -= lStepR;
-    if (lr < 0) lr += ld, ++lq;
+    const std::int64_t lWrap = lr >> 63;
+    lr += ld & lWrap;
+    lq -= lWrap;
     rq += rStepQ;
     rr -= rStepR;
-    if (rr < 0) rr += rd, ++rq;
+    const std::int64_t rWrap = rr >> 63;
+    rr += rd & rWrap;
+    rq -= rWrap;
   }
   l.q = lq, l.r = lr, r.q = rq, r.r = rr;
 }

@@ -19,8 +19,8 @@ std::vector<Edge>& edgeScratch() {
   static std::vector<Edge> v;
   return v;
 }
-std::vector<std::uint32_t>& activeScratch() {
-  static std::vector<std::uint32_t> v;
+std::vector<Edge>& activeScratch() {
+  static std::vector<Edge> v;
   return v;
 }
 
@@ -85,39 +85,41 @@ void fillEdges(const SpanPainter& painter, std::size_t n, std::int64_t scale, Ge
   std::sort(edges.begin(), edges.end(),
             [](const Edge& a, const Edge& b) { return a.rowStart < b.rowStart; });
 
-  std::vector<std::uint32_t>& active = activeScratch();
+  // The active edges are kept by value, ordered by column: from one row to
+  // the next the order rarely changes, so the insertion sort is a pass of
+  // compares, and the walk touches one contiguous array.
+  std::vector<Edge>& active = activeScratch();
   active.clear();
+  if (active.capacity() < edges.size()) active.reserve(edges.size());
   std::size_t next = 0;
   std::int64_t y = edges[0].rowStart;
   while (next < edges.size() || !active.empty()) {
     if (active.empty() && edges[next].rowStart > y) y = edges[next].rowStart;
-    while (next < edges.size() && edges[next].rowStart == y) active.push_back(static_cast<std::uint32_t>(next++));
-    // Keep the active edges ordered by column; from one row to the next the
-    // order rarely changes, so insertion sort is nearly free.
-    if (active.size() <= 32) {
-      for (std::size_t i = 1; i < active.size(); ++i) {
-        const std::uint32_t v = active[i];
-        const std::int64_t q = edges[v].q;
-        std::size_t j = i;
-        for (; j > 0 && edges[active[j - 1]].q > q; --j) active[j] = active[j - 1];
-        active[j] = v;
-      }
-    } else {
-      std::sort(active.begin(), active.end(),
-                [&edges](std::uint32_t a, std::uint32_t b) { return edges[a].q < edges[b].q; });
+    while (next < edges.size() && edges[next].rowStart == y) active.push_back(edges[next++]);
+    Edge* e = active.data();
+    const std::size_t count = active.size();
+    if (count > 32) {
+      // Many edges can start on one row in any order: keep the cost
+      // n log n there.
+      std::sort(e, e + count, [](const Edge& a, const Edge& b) { return a.q < b.q; });
+    }
+    for (std::size_t i = 1; i < count; ++i) {
+      if (e[i - 1].q <= e[i].q) continue;
+      const Edge v = e[i];
+      std::size_t j = i;
+      for (; j > 0 && e[j - 1].q > v.q; --j) e[j] = e[j - 1];
+      e[j] = v;
     }
     // Even-odd: spans between the first and second crossing, the third and
     // the fourth, and so on.
     const auto row = static_cast<std::int32_t>(y);
-    for (std::size_t i = 0; i + 1 < active.size(); i += 2)
-      painter.spanClipX(row, edges[active[i]].q, edges[active[i + 1]].q);
+    for (std::size_t i = 0; i + 1 < count; i += 2) painter.spanClipX(row, e[i].q, e[i + 1].q);
     ++y;
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < active.size(); ++i) {
-      Edge& e = edges[active[i]];
-      if (e.rowEnd <= y) continue;
-      e.step();
-      active[kept++] = active[i];
+    for (std::size_t i = 0; i < count; ++i) {
+      if (e[i].rowEnd <= y) continue;
+      if (kept != i) e[kept] = e[i];
+      e[kept++].step();
     }
     active.resize(kept);
   }
