@@ -275,7 +275,7 @@ void BM_Text(benchmark::State& state, Kind k) {
 
 // ---- block transfers -----------------------------------------------------------
 
-// Blocks of random size up to 500x500 from the 500x500 24-bit source.
+// Blocks of random size up to 500x500 from the 500x500 32-bit source.
 void BM_BitBlt(benchmark::State& state, Kind k, DWORD rop) {
   const HDC dc = prepare(k);
   const HDC src = Surfaces::get().source();

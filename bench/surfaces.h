@@ -1,6 +1,8 @@
 // The surfaces every benchmark draws on: a 1024x768 24-bit DIB section (the
 // buffer of the buffered mode), a view DC over a 1024x768 32-bit buffer (a
-// window surface, as in direct mode), and a 500x500 24-bit blit source.
+// window surface, as in direct mode), and a 500x500 blit source in the
+// format the program's source picture has: the persistent image of a
+// picture box, which takes the format of the screen (32 bits, top-down).
 #pragma once
 
 #include <cstdint>
@@ -62,20 +64,20 @@ class Surfaces {
                            static_cast<std::ptrdiff_t>(viewStride), kWidth, kHeight, gdi::PixelFormat::Xrgb32};
     view32_ = gdi::CreateViewDC(v, gdi::POINT{0, 0}, gdi::RECT{0, 0, kWidth, kHeight});
 
-    // The blit source: a 24-bit picture with colour in every byte, so that OR
-    // and XOR have real work to do.
+    // The blit source: colour in every colour byte, so that OR and XOR have
+    // real work to do, and 0 in the top bytes, as the engine writes them.
     void* src = nullptr;
     source_ = gdi::CreateCompatibleDC(0);
-    gdi::SelectObject(source_, createDib(kSourceSize, kSourceSize, 24, &src));
+    gdi::SelectObject(source_, createDib(kSourceSize, -kSourceSize, 32, &src));
     if (dib24_ == 0 || view32_ == 0 || source_ == 0 || bits == nullptr || src == nullptr) {
       std::fprintf(stderr, "bench: could not create the surfaces\n");
       std::exit(1);
     }
-    const std::size_t stride = ((kSourceSize * 24 + 31) / 32) * 4;
+    const std::size_t stride = static_cast<std::size_t>(kSourceSize) * 4;
     auto* p = static_cast<std::uint8_t*>(src);
     for (std::size_t y = 0; y < static_cast<std::size_t>(kSourceSize); ++y)
       for (std::size_t i = 0; i < stride; ++i)
-        p[y * stride + i] = static_cast<std::uint8_t>((i * 7 + y * 13) ^ (i >> 3));
+        p[y * stride + i] = (i & 3) == 3 ? 0 : static_cast<std::uint8_t>((i * 7 + y * 13) ^ (i >> 3));
   }
 
   struct FreeDeleter {

@@ -264,9 +264,23 @@ TEST_F(PictureBoxTest, AutoRedrawDrawsIntoAPersistentImage) {
   const gdi::HDC dc = box->hDC();
   gdi::PixelView pixels;
   ASSERT_TRUE(gdi::GetDCPixels(dc, &pixels));
-  EXPECT_EQ(pixels.format, gdi::PixelFormat::Bgr24);
+  // The image is compatible with the form: the format of its back buffer,
+  // which is that of a window surface.
+  EXPECT_EQ(pixels.format, buffer().format);
+  EXPECT_EQ(pixels.format, gdi::PixelFormat::Xrgb32);
   EXPECT_EQ(pixels.width, 80);
   EXPECT_EQ(pixels.height, 60);
+  EXPECT_EQ(box->image().top, pixels.top);
+  // The 24-bit picture is converted into it exactly, top bytes 0.
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 80; ++x) {
+      std::uint32_t v = 0;
+      std::memcpy(&v, pixels.top + static_cast<std::ptrdiff_t>(y) * pixels.stride + 4 * x, 4);
+      const COLORREF want = x < 4 && y < 4 ? Picture::at(x, y) : kGrey;
+      const std::uint32_t stored = gdi::GetBValue(want) | (gdi::GetGValue(want) << 8) |
+                                   (static_cast<std::uint32_t>(gdi::GetRValue(want)) << 16);
+      ASSERT_EQ(v, stored) << "at (" << x << ", " << y << ")";
+    }
   EXPECT_EQ(gdi::GetPixel(dc, 2, 1), Picture::at(2, 1));
   EXPECT_EQ(gdi::GetPixel(dc, 40, 40), kGrey);
 
@@ -307,11 +321,17 @@ TEST_F(PictureBoxTest, PrintMovesDownOneLine) {
   gdi::GetTextMetricsA(box->hDC(), &tm);
   ASSERT_GT(tm.tmHeight, 0);
   const gdi::PixelView image = box->image();
-  ASSERT_LT(image.stride, 0);
-  // The image is bottom-up: its rows run from the last one upwards in memory.
+  ASSERT_NE(image.top, nullptr);
+  // The pixel bytes of every row, in either row order.
   const auto bytes = [&image] {
-    return std::vector<std::uint8_t>(image.top + (image.height - 1) * image.stride,
-                                     image.top - image.stride);
+    std::vector<std::uint8_t> all;
+    const std::size_t rowBytes =
+        static_cast<std::size_t>(image.width) * gdi::bytesPerPixel(image.format);
+    for (int y = 0; y < image.height; ++y) {
+      const std::uint8_t* row = image.top + static_cast<std::ptrdiff_t>(y) * image.stride;
+      all.insert(all.end(), row, row + rowBytes);
+    }
+    return all;
   };
   const std::vector<std::uint8_t> before = bytes();
   box->Print();

@@ -474,7 +474,8 @@ class PictureBox : public Control, public Container {
   // The picture: a 24-bit image drawn at the top-left under everything else.
   void setPicture(const gdi::PixelView& bgr24);
   gdi::HBITMAP pictureHandle() const;  // the picture's bitmap (its Handle); 0 when none
-  // The persistent image with AutoRedraw (Bgr24), empty otherwise.
+  // The persistent image with AutoRedraw (in the format of the form's back
+  // buffer), empty otherwise.
   gdi::PixelView image() const;
 
  protected:

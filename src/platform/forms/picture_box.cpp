@@ -1,6 +1,6 @@
 // Picture boxes: a container with a background, an optional picture and a
 // DC for drawing, either straight into the form's back buffer or, with
-// AutoRedraw, into a persistent 24-bit image.
+// AutoRedraw, into a persistent image in the format of that buffer.
 #include <algorithm>
 #include <cstring>
 
@@ -13,24 +13,28 @@ using detail::intersect;
 
 namespace {
 
-// A 24-bit bottom-up DIB section and the view of its rows from the top.
-gdi::HBITMAP createDib24(int width, int height, gdi::PixelView* view) {
+// A DIB section in `format` and the view of its rows from the top. 24-bit
+// sections are bottom-up, as a loaded picture is; 32-bit ones are top-down,
+// as a window surface is.
+gdi::HBITMAP createDib(int width, int height, gdi::PixelFormat format, gdi::PixelView* view) {
+  const bool wide = format == gdi::PixelFormat::Xrgb32;
   gdi::BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(gdi::BITMAPINFOHEADER);
   bi.bmiHeader.biWidth = width;
-  bi.bmiHeader.biHeight = height;
+  bi.bmiHeader.biHeight = wide ? -height : height;
   bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
+  bi.bmiHeader.biBitCount = wide ? 32 : 24;
   bi.bmiHeader.biCompression = gdi::BI_RGB;
   void* bits = nullptr;
   const gdi::HBITMAP bmp = gdi::CreateDIBSection(0, &bi, gdi::DIB_RGB_COLORS, &bits, 0, 0);
   if (bmp == 0 || bits == nullptr) return 0;
-  const std::ptrdiff_t stride = ((static_cast<std::ptrdiff_t>(width) * 3) + 3) & ~std::ptrdiff_t{3};
-  view->top = static_cast<std::uint8_t*>(bits) + (height - 1) * stride;
-  view->stride = -stride;
+  const int bpp = gdi::bytesPerPixel(format);
+  const std::ptrdiff_t stride = ((static_cast<std::ptrdiff_t>(width) * bpp) + 3) & ~std::ptrdiff_t{3};
+  view->top = static_cast<std::uint8_t*>(bits) + (wide ? 0 : (height - 1) * stride);
+  view->stride = wide ? stride : -stride;
   view->width = width;
   view->height = height;
-  view->format = gdi::PixelFormat::Bgr24;
+  view->format = format;
   return bmp;
 }
 
@@ -168,14 +172,23 @@ struct PictureBox::Impl {
   }
 
   // Makes the persistent image the size of the drawable area (a new image
-  // starts as the background with the picture).
+  // starts as the background with the picture). Like a bitmap compatible
+  // with the screen, it has the pixel format of the form's back buffer, so
+  // that copying it to the form, or to a window surface, converts nothing;
+  // the picture is converted into it once, here.
   bool ensureImage() {
     const display::Rect c = box->clientPixelRect();
     const int w = std::max(1, c.width);
     const int h = std::max(1, c.height);
-    if (image.dc != 0 && imagePixels.width == w && imagePixels.height == h) return true;
+    Form::Impl* im = formImpl();
+    const gdi::PixelView surface = im != nullptr ? im->view() : gdi::PixelView{};
+    const gdi::PixelFormat format =
+        surface.top != nullptr ? surface.format : gdi::PixelFormat::Xrgb32;
+    if (image.dc != 0 && imagePixels.width == w && imagePixels.height == h &&
+        imagePixels.format == format)
+      return true;
     gdi::PixelView pixels;
-    const gdi::HBITMAP bmp = createDib24(w, h, &pixels);
+    const gdi::HBITMAP bmp = createDib(w, h, format, &pixels);
     if (bmp == 0) return false;
     if (image.dc == 0) {
       image.dc = gdi::CreateCompatibleDC(0);
@@ -322,7 +335,8 @@ void PictureBox::setPicture(const gdi::PixelView& source) {
   impl_->picturePixels = gdi::PixelView{};
   if (source.top != nullptr && source.width > 0 && source.height > 0) {
     gdi::PixelView pixels;
-    const gdi::HBITMAP bmp = createDib24(source.width, source.height, &pixels);
+    const gdi::HBITMAP bmp =
+        createDib(source.width, source.height, gdi::PixelFormat::Bgr24, &pixels);
     if (bmp != 0) {
       for (int y = 0; y < source.height; ++y) {
         const std::uint8_t* src = source.top + static_cast<std::ptrdiff_t>(y) * source.stride;

@@ -12,29 +12,14 @@
 #include <limits>
 #include <vector>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
+#include "platform/gdi/blit_rows.h"
 #include "platform/gdi/draw.h"
 
 namespace gdi::detail {
 
 namespace {
 
-// ---- raster operations on bytes -------------------------------------------
-
-enum class RopKind : std::uint8_t {
-  Copy,     // S
-  Or,       // S | D
-  And,      // S & D
-  Xor,      // S ^ D
-  NotCopy,  // ~S
-  Zero,     // 0
-  Ones,     // all bits set
-  Invert,   // ~D
-  Invalid,
-};
+// ---- raster operations ---------------------------------------------------
 
 RopKind kindOf(std::uint32_t rop) {
   switch (rop) {
@@ -48,162 +33,6 @@ RopKind kindOf(std::uint32_t rop) {
     case DSTINVERT: return RopKind::Invert;
     default: return RopKind::Invalid;
   }
-}
-
-constexpr bool readsSource(RopKind k) {
-  return k != RopKind::Zero && k != RopKind::Ones && k != RopKind::Invert;
-}
-
-// Sixteen bytes as one SSE2 register. Loads and stores go through memcpy so
-// that no pointer needs any alignment; the compiler turns them into movdqu.
-typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
-
-// Keeps blue, green and red of four 32-bit pixels and clears their top byte,
-// which we always write as 0.
-constexpr Bytes16 kColourMask32 = {0xFF, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0,
-                                   0xFF, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0};
-
-template <RopKind K, typename T>
-inline T combineValue(T d, T s) {
-  if constexpr (K == RopKind::Copy) return s;
-  if constexpr (K == RopKind::Or) return d | s;
-  if constexpr (K == RopKind::And) return d & s;
-  if constexpr (K == RopKind::Xor) return d ^ s;
-  if constexpr (K == RopKind::NotCopy) return ~s;
-  if constexpr (K == RopKind::Zero) return T{};
-  if constexpr (K == RopKind::Ones) return static_cast<T>(~T{});
-  if constexpr (K == RopKind::Invert) return ~d;
-}
-
-constexpr bool readsDestination(RopKind k) {
-  return k == RopKind::Or || k == RopKind::And || k == RopKind::Xor || k == RopKind::Invert;
-}
-
-// d := K(d, s) over `bytes` bytes that start on a pixel boundary; s may be
-// null for the operations that ignore it. With kClearX (32-bit rows) the top
-// byte of every pixel becomes 0. d and s must not overlap: callers copy
-// overlapping source bytes out first.
-template <RopKind K, bool kClearX>
-void combineBytes(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, std::size_t bytes) {
-  constexpr bool kUsesSource = readsSource(K);
-  constexpr bool kUsesDestination = readsDestination(K);
-  if constexpr (K == RopKind::Copy && !kClearX) {
-    std::memcpy(d, s, bytes);
-    return;
-  }
-  if constexpr (K == RopKind::Zero) {
-    std::memset(d, 0, bytes);
-    return;
-  }
-  if constexpr (K == RopKind::Ones && !kClearX) {
-    std::memset(d, 0xFF, bytes);
-    return;
-  }
-  auto block = [=](std::size_t at) {
-    Bytes16 a{}, b{};
-    if constexpr (kUsesDestination) std::memcpy(&a, d + at, 16);
-    if constexpr (kUsesSource) std::memcpy(&b, s + at, 16);
-    a = combineValue<K>(a, b);
-    if constexpr (kClearX) a &= kColourMask32;
-    std::memcpy(d + at, &a, 16);
-  };
-  std::size_t i = 0;
-  // Four blocks an iteration keep the loads ahead of the stores.
-  for (; i + 64 <= bytes; i += 64) {
-    block(i);
-    block(i + 16);
-    block(i + 32);
-    block(i + 48);
-  }
-  for (; i + 16 <= bytes; i += 16) block(i);
-  for (; i < bytes; ++i) {
-    if (kClearX && (i & 3) == 3) {
-      d[i] = 0;
-      continue;
-    }
-    const std::uint8_t b = kUsesSource ? s[i] : 0;
-    d[i] = static_cast<std::uint8_t>(combineValue<K, unsigned>(d[i], b));
-  }
-}
-
-using CombineFn = void (*)(std::uint8_t* d, const std::uint8_t* s, std::size_t bytes);
-
-template <bool kClearX>
-CombineFn combineForX(RopKind k) {
-  switch (k) {
-    case RopKind::Copy: return combineBytes<RopKind::Copy, kClearX>;
-    case RopKind::Or: return combineBytes<RopKind::Or, kClearX>;
-    case RopKind::And: return combineBytes<RopKind::And, kClearX>;
-    case RopKind::Xor: return combineBytes<RopKind::Xor, kClearX>;
-    case RopKind::NotCopy: return combineBytes<RopKind::NotCopy, kClearX>;
-    case RopKind::Zero: return combineBytes<RopKind::Zero, kClearX>;
-    case RopKind::Ones: return combineBytes<RopKind::Ones, kClearX>;
-    case RopKind::Invert: return combineBytes<RopKind::Invert, kClearX>;
-    default: return nullptr;
-  }
-}
-
-CombineFn combineFor(RopKind k, PixelFormat dstFormat) {
-  return dstFormat == PixelFormat::Xrgb32 ? combineForX<true>(k) : combineForX<false>(k);
-}
-
-// Format conversion of n pixels into the destination format, touching
-// exactly 3n bytes on the 24-bit side. 24-bit pixels are moved as four-byte
-// words (one load or store instead of three), all but the last: its fourth
-// byte may lie past the end of the row.
-using ConvertFn = void (*)(std::uint8_t* __restrict out, const std::uint8_t* __restrict in,
-                           std::size_t n);
-
-void convert24To32(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, std::size_t n) {
-  if (n == 0) return;
-  std::size_t i = 0;
-#ifdef __SSE2__
-  // Four pixels a step: byte shifts move pixel k from byte 3k to byte 4k.
-  // The 16-byte load reads into the next two pixels, hence i + 6 <= n.
-  const __m128i m0 = _mm_setr_epi32(0xFFFFFF, 0, 0, 0);
-  const __m128i m1 = _mm_setr_epi32(0, 0xFFFFFF, 0, 0);
-  const __m128i m2 = _mm_setr_epi32(0, 0, 0xFFFFFF, 0);
-  const __m128i m3 = _mm_setr_epi32(0, 0, 0, 0xFFFFFF);
-  for (; i + 6 <= n; i += 4, in += 12, out += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-    const __m128i r =
-        _mm_or_si128(_mm_or_si128(_mm_and_si128(v, m0), _mm_and_si128(_mm_slli_si128(v, 1), m1)),
-                     _mm_or_si128(_mm_and_si128(_mm_slli_si128(v, 2), m2),
-                                  _mm_and_si128(_mm_slli_si128(v, 3), m3)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), r);
-  }
-#endif
-  for (; i + 1 < n; ++i, in += 3, out += 4) {
-    std::uint32_t v;
-    std::memcpy(&v, in, 4);
-    storePixel32(out, v & 0xFFFFFFu);
-  }
-  storePixel32(out, loadPixel24(in));
-}
-void convert32To24(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, std::size_t n) {
-  if (n == 0) return;
-  std::size_t i = 0;
-#ifdef __SSE2__
-  // Four pixels a step, the other way round. The 16-byte store reaches into
-  // the next two pixels, which are written afterwards, hence i + 6 <= n.
-  const __m128i m0 = _mm_setr_epi32(0xFFFFFF, 0, 0, 0);
-  const __m128i m1 = _mm_setr_epi32(0, 0xFFFFFF, 0, 0);
-  const __m128i m2 = _mm_setr_epi32(0, 0, 0xFFFFFF, 0);
-  const __m128i m3 = _mm_setr_epi32(0, 0, 0, 0xFFFFFF);
-  for (; i + 6 <= n; i += 4, in += 16, out += 12) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-    const __m128i r =
-        _mm_or_si128(_mm_or_si128(_mm_and_si128(v, m0), _mm_srli_si128(_mm_and_si128(v, m1), 1)),
-                     _mm_or_si128(_mm_srli_si128(_mm_and_si128(v, m2), 2),
-                                  _mm_srli_si128(_mm_and_si128(v, m3), 3)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), r);
-  }
-#endif
-  for (; i + 1 < n; ++i, in += 4, out += 3) {
-    // The fourth byte is overwritten by the next pixel.
-    std::memcpy(out, in, 4);
-  }
-  storePixel24(out, loadPixel32(in));
 }
 
 // ---- buffers ---------------------------------------------------------------
@@ -279,11 +108,10 @@ bool sane(const BlitRect& r) {
 // What one unscaled transfer does to each row.
 struct RowJob {
   RopKind kind;
-  CombineFn combine;
-  ConvertFn convert;  // null when both formats are equal
-  bool plainMove;     // 24-bit copy between equal formats: memmove of the row
+  RowFn row;
+  bool sameFormat;
+  bool plainMove;  // 24-bit copy between equal formats: memmove of the row
   int dbpp;
-  int sbpp;
 };
 
 // Applies the job to n pixels at d from s. When the source and destination
@@ -291,52 +119,36 @@ struct RowJob {
 // have to go so that no source byte is overwritten before it is read.
 void runRow(const RowJob& job, std::uint8_t* d, const std::uint8_t* s, std::int64_t n,
             bool overlapping, bool backwards) {
-  const auto dBytes = static_cast<std::size_t>(n * job.dbpp);
   if (!readsSource(job.kind)) {
-    job.combine(d, nullptr, dBytes);
-    return;
-  }
-  if (job.convert == nullptr) {
-    if (job.plainMove) {
-      std::memmove(d, s, dBytes);
-      return;
-    }
-    if (!overlapping) {
-      job.combine(d, s, dBytes);
-      return;
-    }
-    alignas(16) std::uint8_t chunk[kChunkBytes];
-    const std::size_t step = kChunkPixels * static_cast<std::size_t>(job.dbpp);
-    if (backwards) {
-      for (std::size_t end = dBytes; end > 0;) {
-        const std::size_t len = std::min(step, end);
-        const std::size_t off = end - len;
-        std::memcpy(chunk, s + off, len);
-        job.combine(d + off, chunk, len);
-        end = off;
-      }
-    } else {
-      for (std::size_t off = 0; off < dBytes; off += step) {
-        const std::size_t len = std::min(step, dBytes - off);
-        std::memcpy(chunk, s + off, len);
-        job.combine(d + off, chunk, len);
-      }
-    }
+    job.row(d, nullptr, static_cast<std::size_t>(n));
     return;
   }
   // Between formats the source never shares memory with the destination
-  // here (the caller copies such a source out first): a copy converts
-  // straight into the row, and the chunks of the other operations can go in
-  // either direction.
-  if (job.kind == RopKind::Copy) {
-    job.convert(d, s, static_cast<std::size_t>(n));
+  // here: the caller copies such a source out first.
+  if (!job.sameFormat || !overlapping) {
+    job.row(d, s, static_cast<std::size_t>(n));
     return;
   }
-  alignas(16) std::uint8_t chunk[kChunkBytes];
-  for (std::int64_t p = 0; p < n; p += static_cast<std::int64_t>(kChunkPixels)) {
-    const auto m = static_cast<std::size_t>(std::min<std::int64_t>(kChunkPixels, n - p));
-    job.convert(chunk, s + p * job.sbpp, m);
-    job.combine(d + p * job.dbpp, chunk, m * static_cast<std::size_t>(job.dbpp));
+  if (job.plainMove) {
+    std::memmove(d, s, static_cast<std::size_t>(n * job.dbpp));
+    return;
+  }
+  alignas(64) std::uint8_t chunk[kChunkBytes];
+  const auto step = static_cast<std::int64_t>(kChunkPixels);
+  if (backwards) {
+    for (std::int64_t end = n; end > 0;) {
+      const std::int64_t len = std::min(step, end);
+      const std::int64_t off = end - len;
+      std::memcpy(chunk, s + off * job.dbpp, static_cast<std::size_t>(len * job.dbpp));
+      job.row(d + off * job.dbpp, chunk, static_cast<std::size_t>(len));
+      end = off;
+    }
+  } else {
+    for (std::int64_t off = 0; off < n; off += step) {
+      const std::int64_t len = std::min(step, n - off);
+      std::memcpy(chunk, s + off * job.dbpp, static_cast<std::size_t>(len * job.dbpp));
+      job.row(d + off * job.dbpp, chunk, static_cast<std::size_t>(len));
+    }
   }
 }
 
@@ -346,13 +158,12 @@ void blitUnchecked(const Target& dst, std::int32_t dx, std::int32_t dy, std::int
                    RopKind kind) {
   RowJob job{};
   job.kind = kind;
-  job.combine = combineFor(kind, dst.format);
+  const PixelFormat srcFormat = src != nullptr ? src->format : dst.format;
+  job.row = rowKernel(activeSimdLevel(), kind, dst.format, srcFormat);
+  job.sameFormat = srcFormat == dst.format;
   job.dbpp = dst.bpp();
-  job.sbpp = src != nullptr ? src->bpp() : job.dbpp;
-  if (src != nullptr && src->format != dst.format)
-    job.convert = src->format == PixelFormat::Bgr24 ? convert24To32 : convert32To24;
-  job.plainMove =
-      kind == RopKind::Copy && job.convert == nullptr && dst.format == PixelFormat::Bgr24;
+  const int sbpp = bytesPerPixel(srcFormat);
+  job.plainMove = kind == RopKind::Copy && job.sameFormat && dst.format == PixelFormat::Bgr24;
 
   if (src == nullptr) {
     for (std::int64_t j = 0; j < h; ++j) {
@@ -362,7 +173,7 @@ void blitUnchecked(const Target& dst, std::int32_t dx, std::int32_t dy, std::int
     return;
   }
 
-  const std::uint8_t* srcBase = src->row(sy) + static_cast<std::ptrdiff_t>(sx) * job.sbpp;
+  const std::uint8_t* srcBase = src->row(sy) + static_cast<std::ptrdiff_t>(sx) * sbpp;
   std::ptrdiff_t srcStride = src->stride;
   std::uint8_t* const dstBase = dst.row(dy) + static_cast<std::ptrdiff_t>(dx) * job.dbpp;
   bool ordered = false;  // rows in an order that is safe for a shared buffer
@@ -379,7 +190,7 @@ void blitUnchecked(const Target& dst, std::int32_t dx, std::int32_t dy, std::int
       // Two views of one buffer with different layouts: no order is safe in
       // general, so the source block is copied out first.
       srcBase = copySourceOut(*src, sx, sy, w, h);
-      srcStride = static_cast<std::ptrdiff_t>(w * job.sbpp);
+      srcStride = static_cast<std::ptrdiff_t>(w * sbpp);
     }
   }
 
@@ -728,9 +539,10 @@ void stretchScaled(const Target& dst, const Axis& ax, const Axis& ay, const Targ
     while (wideEnd > wideBegin && offset[wideEnd - 1] == lastOffset) --wideEnd;
     widePick = widePickFor(dst.format);
   }
-  const CombineFn mergeRows =
-      andMerge ? combineBytes<RopKind::And, false> : combineBytes<RopKind::Or, false>;
-  const CombineFn apply = combineFor(kind, dst.format);
+  const SimdLevel level = activeSimdLevel();
+  const RowFn mergeRows =
+      rowKernel(level, andMerge ? RopKind::And : RopKind::Or, src.format, src.format);
+  const RowFn apply = rowKernel(level, kind, dst.format, dst.format);
   std::uint8_t* merged = mergeY ? gMergedRow.get(spanBytes) : nullptr;
   const auto outBytes = static_cast<std::size_t>(n * dbpp);
   std::uint8_t* stretched = gStretchedRow.get(static_cast<std::size_t>(n) * 4 + 16);
@@ -746,7 +558,8 @@ void stretchScaled(const Target& dst, const Axis& ax, const Axis& ay, const Targ
         // Rows first, then columns: the merge is associative, and merging
         // whole rows is a vector operation.
         std::memcpy(merged, line, spanBytes);
-        for (std::int64_t y = lo + 1; y <= hi; ++y) mergeRows(merged, sourceRow(y), spanBytes);
+        for (std::int64_t y = lo + 1; y <= hi; ++y)
+          mergeRows(merged, sourceRow(y), static_cast<std::size_t>(spanW));
         line = merged;
       }
       if (widePick != nullptr) {
@@ -766,7 +579,7 @@ void stretchScaled(const Target& dst, const Axis& ax, const Axis& ay, const Targ
     if (kind == RopKind::Copy)
       std::memcpy(d, stretched, outBytes);
     else
-      apply(d, stretched, outBytes);
+      apply(d, stretched, static_cast<std::size_t>(n));
   }
 }
 

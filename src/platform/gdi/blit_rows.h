@@ -1,0 +1,53 @@
+// The row kernels of the block transfers: one raster operation applied to
+// one row of pixels, for every pair of pixel formats, in one version for
+// each instruction set we use. blit.cpp picks one per call; the tests run
+// every version this processor has against the plain per-pixel rule.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/gdi/engine.h"
+
+namespace gdi::detail {
+
+enum class RopKind : std::uint8_t {
+  Copy,     // S
+  Or,       // S | D
+  And,      // S & D
+  Xor,      // S ^ D
+  NotCopy,  // ~S
+  Zero,     // 0
+  Ones,     // all bits set
+  Invert,   // ~D
+  Invalid,
+};
+
+constexpr bool readsSource(RopKind k) {
+  return k != RopKind::Zero && k != RopKind::Ones && k != RopKind::Invert;
+}
+
+// The instruction sets of the row kernels, each a superset of the one
+// before: SSE2 (every x86-64), AVX2, and AVX-512 with byte permutes
+// (F, BW, VL and VBMI).
+enum class SimdLevel : std::uint8_t { Sse2, Avx2, Avx512 };
+constexpr int kSimdLevels = 3;
+
+// True when this processor can run the kernels of `level`.
+bool simdLevelSupported(SimdLevel level);
+
+// The level the transfers use: the best this processor has, unless a test
+// has chosen another with setSimdLevel. setSimdLevel returns the previous
+// level; a level the processor lacks is not taken.
+SimdLevel activeSimdLevel();
+SimdLevel setSimdLevel(SimdLevel level);
+
+// d := op(d, s) over n pixels: d in the destination format, s in the source
+// format (null for the operations that ignore it). 32-bit results get 0 in
+// their top byte; 24-bit rows touch exactly 3n bytes, 32-bit rows 4n, on
+// both sides. d and s must not share memory: callers copy such a source out
+// first.
+using RowFn = void (*)(std::uint8_t* d, const std::uint8_t* s, std::size_t n);
+RowFn rowKernel(SimdLevel level, RopKind kind, PixelFormat dst, PixelFormat src);
+
+}  // namespace gdi::detail
