@@ -153,6 +153,45 @@ TEST(Ellipse, SymmetricGapFreeAndInsideItsBox) {
   }
 }
 
+// The outer pixels of every row from the rule itself, by trying every
+// column: in doubled units centred on the box (A = w - 1, B = h - 1), a row
+// at height Y reaches out to the largest X of A's parity for which X - 1 lies
+// within the curve on that row or X lies within it one row further in
+// (X^2 B^2 + Y^2 A^2 <= A^2 B^2).
+TEST(Ellipse, RowsReachTheColumnsOfThePlainRule) {
+  auto within = [](std::int64_t X, std::int64_t Y, std::int64_t A, std::int64_t B) {
+    return X * X * B * B + Y * Y * A * A <= A * A * B * B;
+  };
+  Dib dib(48, 40);
+  for (int w = 3; w <= 44; ++w) {
+    for (int h = 3; h <= 44; h += (h < 12 ? 1 : 5)) {
+      // Boxes from above the surface too: the walk starts mid-curve there.
+      const int l = 2, t = h > 30 ? -7 : 1, r = l + w, b = t + h;
+      dib.clear(kWhite);
+      {
+        PenBrush pb(dib.dc(), 1, kPen, kBrush);
+        Ellipse(dib.dc(), l, t, r, b);
+      }
+      const std::int64_t A = w - 1, B = h - 1;
+      for (int y = std::max(t, 0); y < std::min(b, 40); ++y) {
+        std::int64_t Y = 2 * y - (t + b - 1);
+        if (Y < 0) Y = -Y;
+        std::int64_t best = A & 1;
+        for (std::int64_t X = A & 1; X <= A; X += 2)
+          if (X <= 1 || Y <= 1 || within(X - 1, Y, A, B) || within(X, Y - 1, A, B)) best = X;
+        const int left = static_cast<int>((-best + l + r - 1) / 2);
+        const int right = static_cast<int>((best + l + r - 1) / 2);
+        ASSERT_NE(dib.at(left, y), kWhite) << w << "x" << h << " row " << y << "\n" << dib.picture();
+        ASSERT_NE(dib.at(right, y), kWhite) << w << "x" << h << " row " << y << "\n" << dib.picture();
+        if (left > 0) {
+          ASSERT_EQ(dib.at(left - 1, y), kWhite) << w << "x" << h << " row " << y;
+        }
+        ASSERT_EQ(dib.at(right + 1, y), kWhite) << w << "x" << h << " row " << y << "\n" << dib.picture();
+      }
+    }
+  }
+}
+
 TEST(Ellipse, ThinBoxesDrawAsRectangles) {
   for (const auto& [l, t, r, b] : std::vector<std::array<int, 4>>{{2, 2, 4, 10}, {2, 2, 12, 4}, {3, 3, 4, 9}, {1, 5, 13, 6}}) {
     Dib a(16, 12), e(16, 12);

@@ -230,23 +230,27 @@ class EllipseRows {
     // Exact integer tests while the products fit; beyond that (boxes wider
     // than 2^26) long double is close enough for anything that can be seen.
     exact_ = a_ <= (1 << 26) && b_ <= (1 << 26);
+    // Up to 2^15 every product of the test fits 64 bits.
+    small_ = a_ <= (1 << 15) && b_ <= (1 << 15);
+    a2_ = static_cast<__int128>(a_) * a_;
+    b2_ = static_cast<__int128>(b_) * b_;
+    a2b2_ = a2_ * b2_;
+    b2d_ = static_cast<double>(b_) * static_cast<double>(b_);
+    aOverB_ = static_cast<double>(a_) / static_cast<double>(b_);
   }
 
   // Outer X (>= 0, of the parity of A) of row y, or kNoPixel outside the box.
+  // It is the largest X up to A whose pixel reaches the curve: X - 1 lies
+  // within the curve on this row, or X lies within it one row further in.
   std::int64_t extent(std::int64_t y) const {
     if (y < k_.t || y >= k_.b) return kNoPixel;
     std::int64_t Y = 2 * y - (k_.t + k_.b - 1);
     if (Y < 0) Y = -Y;
-    const long double rowReach = curveX(Y) + 1.0L;
-    const long double columnReach = Y <= 1 ? static_cast<long double>(a_) : curveX(Y - 1);
-    std::int64_t X = static_cast<std::int64_t>(std::max(rowReach, columnReach));
-    X = std::min(X, a_);
-    if (((X - parity_) & 1) != 0) --X;
-    if (X < parity_) X = parity_;
-    if (!exact_) return X;
-    while (X + 2 <= a_ && reaches(X + 2, Y)) X += 2;
-    while (X > parity_ && !reaches(X, Y)) X -= 2;
-    return X;
+    if (!exact_) return estimate(Y);
+    if (Y <= 1) return a_;
+    const std::int64_t rowView = largestWithin(Y, 1 - parity_) + 1;
+    const std::int64_t columnView = largestWithin(Y - 1, parity_);
+    return std::max({rowView, columnView, parity_});
   }
 
   std::int64_t toX(std::int64_t X) const { return (X + k_.l + k_.r - 1) / 2; }
@@ -257,20 +261,75 @@ class EllipseRows {
     const long double rest = 1.0L - r * r;
     return rest <= 0 ? 0.0L : static_cast<long double>(a_) * std::sqrt(rest);
   }
+  // Beyond the exact range: the farther of the row's and the column's
+  // reach, from the curve itself.
+  std::int64_t estimate(std::int64_t Y) const {
+    const long double rowReach = curveX(Y) + 1.0L;
+    const long double columnReach = Y <= 1 ? static_cast<long double>(a_) : curveX(Y - 1);
+    std::int64_t X = static_cast<std::int64_t>(std::max(rowReach, columnReach));
+    X = std::min(X, a_);
+    if (((X - parity_) & 1) != 0) --X;
+    if (X < parity_) X = parity_;
+    return X;
+  }
   // X^2 B^2 + Yv^2 A^2 <= A^2 B^2: X lies on or inside the curve at height Yv.
   bool within(std::int64_t X, std::int64_t Yv) const {
-    const __int128 a2 = static_cast<__int128>(a_) * a_, b2 = static_cast<__int128>(b_) * b_;
-    return static_cast<__int128>(X) * X * b2 + static_cast<__int128>(Yv) * Yv * a2 <= a2 * b2;
+    if (small_) {
+      const auto a2 = static_cast<std::int64_t>(a2_), b2 = static_cast<std::int64_t>(b2_);
+      return X * X * b2 + Yv * Yv * a2 <= static_cast<std::int64_t>(a2b2_);
+    }
+    return static_cast<__int128>(X) * X * b2_ + static_cast<__int128>(Yv) * Yv * a2_ <= a2b2_;
   }
-  bool reaches(std::int64_t X, std::int64_t Y) const {
-    const bool rowView = X <= 1 || within(X - 1, Y);
-    const bool columnView = Y <= 1 || within(X, Y - 1);
-    return rowView || columnView;
+  // The largest Z of the given parity with within(Z, Yv), or a negative
+  // value when there is none: from the curve in double precision, then
+  // corrected by the exact test.
+  //
+  // Rows come in order, so the answer for the previous row of the same
+  // parity is usually a step or two away: the walk starts there, and only
+  // where the curve runs flat (many steps from one row to the next) does it
+  // start from the square root instead.
+  std::int64_t largestWithin(std::int64_t Yv, std::int64_t parity) const {
+    Last& last = last_[parity];
+    std::int64_t Z;
+    const bool near = last.valid && (Yv == last.Yv + 2 || Yv == last.Yv - 2);
+    if (!near || !walk(last.Z, Yv, 8, &Z)) {
+      const double rest = b2d_ - static_cast<double>(Yv) * static_cast<double>(Yv);
+      Z = rest <= 0 ? 0 : static_cast<std::int64_t>(aOverB_ * std::sqrt(rest));
+      Z = std::min(Z, a_);
+      if (((Z - parity) & 1) != 0) --Z;
+      walk(Z, Yv, std::numeric_limits<std::int64_t>::max(), &Z);
+    }
+    last = Last{true, Yv, Z};
+    return Z;
   }
+  // From `Z` (of the answer's parity) to the answer, in at most `limit`
+  // steps.
+  bool walk(std::int64_t Z, std::int64_t Yv, std::int64_t limit, std::int64_t* out) const {
+    std::int64_t n = 0;
+    while (Z + 2 <= a_ && within(Z + 2, Yv)) {
+      Z += 2;
+      if (++n > limit) return false;
+    }
+    while (Z >= 0 && !within(Z, Yv)) {
+      Z -= 2;
+      if (++n > limit) return false;
+    }
+    *out = Z;
+    return true;
+  }
+  struct Last {
+    bool valid = false;
+    std::int64_t Yv = 0;
+    std::int64_t Z = 0;
+  };
+  mutable Last last_[2];
 
   Box k_;
   std::int64_t a_, b_, parity_;
   bool exact_ = true;
+  bool small_ = true;
+  __int128 a2_, b2_, a2b2_;
+  double b2d_, aOverB_;
 };
 
 // Walks the visible rows of an ellipse and hands each row's outline and
