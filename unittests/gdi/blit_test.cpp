@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/blit_rows.h"
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
 #include "reference_blit.h"
@@ -20,6 +21,9 @@
 namespace {
 
 using namespace gdi;
+using gdi::detail::setSimdLevel;
+using gdi::detail::SimdLevel;
+using gdi::detail::simdLevelSupported;
 using vex2d_test::refBitBlt;
 using vex2d_test::RefDc;
 using vex2d_test::refStretchBlt;
@@ -979,11 +983,13 @@ class World {
     RefDc desc;  // over the engine's bytes
   };
 
-  explicit World(PixelFormat f) {
+  // `wide` multiplies the widths, so that rows reach the wide loops of
+  // every row kernel (64 pixels a step and more).
+  explicit World(PixelFormat f, int wide = 1) {
     const int mainBits = f == PixelFormat::Bgr24 ? 24 : 32;
-    dibs_.push_back(std::make_unique<Dib>(16, 12, mainBits));
-    dibs_.push_back(std::make_unique<Dib>(19, 13, mainBits, true));  // odd width: padded rows
-    dibs_.push_back(std::make_unique<Dib>(16, 12, 56 - mainBits));
+    dibs_.push_back(std::make_unique<Dib>(16 * wide, 12, mainBits));
+    dibs_.push_back(std::make_unique<Dib>(19 * wide, 13, mainBits, true));  // odd width: padded rows
+    dibs_.push_back(std::make_unique<Dib>(16 * wide + 1, 12, 56 - mainBits));
     const char* names[] = {"dibA", "dibB", "dibOther"};
     for (std::size_t i = 0; i < dibs_.size(); ++i) {
       const Dib& d = *dibs_[i];
@@ -993,20 +999,20 @@ class World {
       r.clip = RECT{0, 0, d.width(), d.height()};
       dcs_.push_back(Dc{names[i], d.dc(), i, r});
     }
-    user_ = std::make_unique<ViewBuffer>(20, 14, f);
+    user_ = std::make_unique<ViewBuffer>(20 * wide, 14, f);
     const std::size_t ub = buffers_.size();
     buffers_.push_back(Buffer{user_->bytes().data(), user_->bytes().size(), user_->view(), {}});
     RefDc r;
-    HDC h = user_->addDc(user_->view(), POINT{0, 0}, RECT{0, 0, 20, 14}, &r);
+    HDC h = user_->addDc(user_->view(), POINT{0, 0}, RECT{0, 0, 20 * wide, 14}, &r);
     dcs_.push_back(Dc{"user", h, ub, r});
-    h = user_->addDc(user_->view(), POINT{3, -2}, RECT{2, 1, 17, 12}, &r);
+    h = user_->addDc(user_->view(), POINT{3, -2}, RECT{2, 1, 17 * wide, 12}, &r);
     dcs_.push_back(Dc{"userShifted", h, ub, r});
     PixelView sparse = user_->view();
     sparse.top += 5 * bytesPerPixel(f);
     sparse.stride *= 2;
-    sparse.width = 9;
+    sparse.width = 9 * wide;
     sparse.height = 7;
-    h = user_->addDc(sparse, POINT{-1, 1}, RECT{0, 0, 9, 7}, &r);
+    h = user_->addDc(sparse, POINT{-1, 1}, RECT{0, 0, 9 * wide, 7}, &r);
     dcs_.push_back(Dc{"userSparse", h, ub, r});
   }
 
@@ -1049,69 +1055,122 @@ class World {
   std::vector<Dc> dcs_;
 };
 
-TEST(BlitRandom, SeededStreamMatchesTheReferenceAfterEveryCall) {
+// The SIMD levels this processor has; the random streams run once at each.
+std::vector<SimdLevel> levels() {
+  std::vector<SimdLevel> out;
+  for (SimdLevel l : {SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512})
+    if (simdLevelSupported(l)) out.push_back(l);
+  return out;
+}
+
+// Puts the transfers on one SIMD level for the life of the object.
+class ScopedSimdLevel {
+ public:
+  explicit ScopedSimdLevel(SimdLevel l) : previous_(setSimdLevel(l)) {}
+  ~ScopedSimdLevel() { setSimdLevel(previous_); }
+  ScopedSimdLevel(const ScopedSimdLevel&) = delete;
+  ScopedSimdLevel& operator=(const ScopedSimdLevel&) = delete;
+
+ private:
+  SimdLevel previous_;
+};
+
+// A seeded stream of calls in a world of surfaces `wide` times the base
+// widths, with x coordinates and widths scaled alike, compared against the
+// reference after every call.
+void runRandomStream(PixelFormat f, std::uint32_t seed, int wide, int calls) {
   constexpr int kExtremes[] = {INT_MIN, INT_MIN + 1, -(1 << 30), 1 << 30, INT_MAX - 1, INT_MAX};
   constexpr DWORD kUnsupported = 0x00AA0029;  // D = D: not a transfer we offer
-  for (PixelFormat f : {PixelFormat::Bgr24, PixelFormat::Xrgb32}) {
-    SCOPED_TRACE(f == PixelFormat::Bgr24 ? "24-bit world" : "32-bit world");
-    World world(f);
-    ASSERT_TRUE(world.ok());
-    std::mt19937 rng(f == PixelFormat::Bgr24 ? 20240611u : 77u);
-    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    auto extreme = [&] { return kExtremes[pick(static_cast<int>(std::size(kExtremes)))]; };
-    // Mostly near the surfaces (so that most calls draw something), now and
-    // then well outside them or at the ends of the int range.
-    auto coord = [&] {
-      const int r = pick(100);
-      if (r < 3) return extreme();
-      return r < 15 ? pick(41) - 12 : pick(18) - 3;
-    };
-    auto size = [&](bool negative) {
-      const int r = pick(100);
-      if (r < 3) return extreme();
-      if (r < 6) return 0;
-      if (r < (negative ? 35 : 12)) return -1 - pick(20);
-      return 1 + pick(22);
-    };
-    auto& dcs = world.dcs();
-    for (int call = 0; call < 2000; ++call) {
-      // Raster operations drift towards all zeros or all ones: start afresh
-      // now and then.
-      if (call % 50 == 0) world.randomize(rng);
-      World::Dc& dst = dcs[static_cast<std::size_t>(pick(static_cast<int>(dcs.size())))];
-      World::Dc& src = dcs[static_cast<std::size_t>(pick(static_cast<int>(dcs.size())))];
-      const DWORD rop = pick(40) == 0 ? kUnsupported : kAllRops[pick(8)];
-      // The operations that ignore the source may go without a source DC.
-      const bool withoutSource = rop == DSTINVERT || rop == BLACKNESS || rop == WHITENESS;
-      const bool noSourceDc = withoutSource && pick(3) == 0;
-      const bool stretch = pick(2) == 0;
-      if (stretch && pick(5) == 0) {
-        dst.desc.stretchMode = 1 + pick(4);
-        SetStretchBltMode(dst.hdc, dst.desc.stretchMode);
-      }
-      const int x = coord(), y = coord(), x1 = coord(), y1 = coord();
-      const int w = size(stretch), h = size(stretch), ws = size(true), hs = size(true);
-      std::ostringstream text;
-      text << "call " << call << ": " << (stretch ? "StretchBlt(" : "BitBlt(") << dst.name << ", "
-           << x << ", " << y << ", " << w << ", " << h << ", " << (noSourceDc ? "0" : src.name)
-           << ", " << x1 << ", " << y1;
-      if (stretch) text << ", " << ws << ", " << hs;
-      text << ", " << ropName(rop) << ")";
-      if (stretch) text << " in mode " << dst.desc.stretchMode;
+  World world(f, wide);
+  ASSERT_TRUE(world.ok());
+  std::mt19937 rng(seed);
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  auto extreme = [&] { return kExtremes[pick(static_cast<int>(std::size(kExtremes)))]; };
+  // Mostly near the surfaces (so that most calls draw something), now and
+  // then well outside them or at the ends of the int range.
+  auto coord = [&](int scale) {
+    const int r = pick(100);
+    if (r < 3) return extreme();
+    return r < 15 ? pick(41 * scale) - 12 * scale : pick(18 * scale) - 3;
+  };
+  auto size = [&](bool negative, int scale) {
+    const int r = pick(100);
+    if (r < 3) return extreme();
+    if (r < 6) return 0;
+    if (r < (negative ? 35 : 12)) return -1 - pick(20 * scale);
+    return 1 + pick(22 * scale);
+  };
+  auto& dcs = world.dcs();
+  for (int call = 0; call < calls; ++call) {
+    // Raster operations drift towards all zeros or all ones: start afresh
+    // now and then.
+    if (call % 50 == 0) world.randomize(rng);
+    World::Dc& dst = dcs[static_cast<std::size_t>(pick(static_cast<int>(dcs.size())))];
+    World::Dc& src = dcs[static_cast<std::size_t>(pick(static_cast<int>(dcs.size())))];
+    const DWORD rop = pick(40) == 0 ? kUnsupported : kAllRops[pick(8)];
+    // The operations that ignore the source may go without a source DC.
+    const bool withoutSource = rop == DSTINVERT || rop == BLACKNESS || rop == WHITENESS;
+    const bool noSourceDc = withoutSource && pick(3) == 0;
+    const bool stretch = pick(2) == 0;
+    if (stretch && pick(5) == 0) {
+      dst.desc.stretchMode = 1 + pick(4);
+      SetStretchBltMode(dst.hdc, dst.desc.stretchMode);
+    }
+    const int x = coord(wide), y = coord(1), x1 = coord(wide), y1 = coord(1);
+    const int w = size(stretch, wide), h = size(stretch, 1), ws = size(true, wide),
+              hs = size(true, 1);
+    std::ostringstream text;
+    text << "call " << call << ": " << (stretch ? "StretchBlt(" : "BitBlt(") << dst.name << ", "
+         << x << ", " << y << ", " << w << ", " << h << ", " << (noSourceDc ? "0" : src.name)
+         << ", " << x1 << ", " << y1;
+    if (stretch) text << ", " << ws << ", " << hs;
+    text << ", " << ropName(rop) << ")";
+    if (stretch) text << " in mode " << dst.desc.stretchMode;
 
-      const RefDc dRef = world.refOf(dst), sRef = world.refOf(src);
-      const RefDc* sRefPtr = noSourceDc ? nullptr : &sRef;
-      const HDC hsrc = noSourceDc ? 0 : src.hdc;
-      BOOL result;
-      if (stretch) {
-        refStretchBlt(dRef, x, y, w, h, sRefPtr, x1, y1, ws, hs, rop);
-        result = StretchBlt(dst.hdc, x, y, w, h, hsrc, x1, y1, ws, hs, rop);
-      } else {
-        refBitBlt(dRef, x, y, w, h, sRefPtr, x1, y1, rop);
-        result = BitBlt(dst.hdc, x, y, w, h, hsrc, x1, y1, rop);
-      }
-      ASSERT_EQ(result, rop == kUnsupported ? FALSE : TRUE) << text.str();
-      ASSERT_TRUE(world.compare()) << "first difference after " << text.str();
+    const RefDc dRef = world.refOf(dst), sRef = world.refOf(src);
+    const RefDc* sRefPtr = noSourceDc ? nullptr : &sRef;
+    const HDC hsrc = noSourceDc ? 0 : src.hdc;
+    BOOL result;
+    if (stretch) {
+      refStretchBlt(dRef, x, y, w, h, sRefPtr, x1, y1, ws, hs, rop);
+      result = StretchBlt(dst.hdc, x, y, w, h, hsrc, x1, y1, ws, hs, rop);
+    } else {
+      refBitBlt(dRef, x, y, w, h, sRefPtr, x1, y1, rop);
+      result = BitBlt(dst.hdc, x, y, w, h, hsrc, x1, y1, rop);
+    }
+    ASSERT_EQ(result, rop == kUnsupported ? FALSE : TRUE) << text.str();
+    ASSERT_TRUE(world.compare()) << "first difference after " << text.str();
+  }
+}
+
+const char* levelName(SimdLevel l) {
+  switch (l) {
+    case SimdLevel::Avx512: return "AVX-512";
+    case SimdLevel::Avx2: return "AVX2";
+    default: return "SSE2";
+  }
+}
+
+TEST(BlitRandom, SeededStreamMatchesTheReferenceAfterEveryCall) {
+  for (SimdLevel level : levels()) {
+    ScopedSimdLevel scoped(level);
+    for (PixelFormat f : {PixelFormat::Bgr24, PixelFormat::Xrgb32}) {
+      SCOPED_TRACE(::testing::Message() << levelName(level) << ", "
+                                        << (f == PixelFormat::Bgr24 ? "24-bit world" : "32-bit world"));
+      runRandomStream(f, f == PixelFormat::Bgr24 ? 20240611u : 77u, 1, 2000);
+    }
+  }
+}
+
+TEST(BlitRandom, WideRowsMatchTheReferenceAtEverySimdLevel) {
+  // Rows of up to a few hundred pixels: the 64-pixel steps of the
+  // conversions, the aligned middle of the 64-byte loops and their ends.
+  for (SimdLevel level : levels()) {
+    ScopedSimdLevel scoped(level);
+    for (PixelFormat f : {PixelFormat::Bgr24, PixelFormat::Xrgb32}) {
+      SCOPED_TRACE(::testing::Message() << levelName(level) << ", "
+                                        << (f == PixelFormat::Bgr24 ? "24-bit world" : "32-bit world"));
+      runRandomStream(f, f == PixelFormat::Bgr24 ? 9001u : 4242u, 13, 1500);
     }
   }
 }
