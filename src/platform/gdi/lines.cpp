@@ -341,6 +341,47 @@ void bodyBand(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Edge
     bodyBandOf<4>(painter, y0, y1, l, r);
 }
 
+// The edges of a segment's body (fixed point, 1/256 pixel) that cross rows
+// of the clip; the same walk as makeEdge. Opposite sides are parallel, so
+// each pair shares its slope, and with 256 a power of two the row bounds
+// are shifts: three divisions fewer per edge, which matters for the many
+// short segments of a curve.
+int bodyEdges(const DevPoint body[4], const ClipRect& c, Edge* out) {
+  constexpr std::int64_t kSmall = std::int64_t{1} << 29;
+  bool small = c.bottom < (std::int64_t{1} << 20) && c.top > -(std::int64_t{1} << 20);
+  for (int i = 0; i < 4; ++i)
+    small = small && body[i].x > -kSmall && body[i].x < kSmall && body[i].y > -kSmall && body[i].y < kSmall;
+  int n = 0;
+  if (!small) {
+    for (int i = 0; i < 4; ++i)
+      if (makeEdge(body[i], body[(i + 1) % 4], 256, c, &out[n])) ++n;
+    return n;
+  }
+  for (int pair = 0; pair < 2; ++pair) {
+    DevPoint p0 = body[pair], p1 = body[pair + 1];
+    if (p0.y == p1.y) continue;  // both sides of the pair are horizontal
+    if (p0.y > p1.y) std::swap(p0, p1);
+    const std::int64_t dy = p1.y - p0.y, dx = p1.x - p0.x;
+    const std::int64_t d = dy * 256, step = dx * 256;
+    std::int64_t stepQ = step / d;
+    if (stepQ * d > step) --stepQ;
+    const std::int64_t stepR = step - stepQ * d;
+    for (const int side : {pair, pair + 2}) {
+      DevPoint e0 = body[side], e1 = body[(side + 1) % 4];
+      if (e0.y > e1.y) std::swap(e0, e1);
+      // ceil(v / 256) = -floor(-v / 256)
+      const std::int64_t start = std::max<std::int64_t>(-((-e0.y) >> 8), c.top);
+      const std::int64_t end = std::min<std::int64_t>(-((-e1.y) >> 8), c.bottom);
+      if (start >= end) continue;
+      const std::int64_t num = e0.x * dy + (start * 256 - e0.y) * dx;
+      std::int64_t q = num / d;
+      if (q * d < num) ++q;
+      out[n++] = Edge{start, end, q, q * d - num, d, stepQ, stepR};
+    }
+  }
+  return n;
+}
+
 }  // namespace
 
 bool wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b, bool startCap) {
@@ -366,20 +407,18 @@ bool wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b, bool st
   const double len = std::sqrt(dx * dx + dy * dy);
   const double nx = -dy / len * (w * 0.5) * kScale;
   const double ny = dx / len * (w * 0.5) * kScale;
-  const auto ox = static_cast<std::int64_t>(std::llround(nx));
-  const auto oy = static_cast<std::int64_t>(std::llround(ny));
+  const auto ox = roundHalfAway(nx);
+  const auto oy = roundHalfAway(ny);
   const DevPoint body[4] = {{a.x * kScale + ox, a.y * kScale + oy},
                             {b.x * kScale + ox, b.y * kScale + oy},
                             {b.x * kScale - ox, b.y * kScale - oy},
                             {a.x * kScale - ox, a.y * kScale - oy}};
   Edge edges[4];
-  int n = 0;
+  const int n = bodyEdges(body, c, edges);
   std::int64_t y0 = c.bottom, y1 = c.top;
-  for (int i = 0; i < 4; ++i) {
-    if (!makeEdge(body[i], body[(i + 1) % 4], kScale, c, &edges[n])) continue;
-    y0 = std::min(y0, edges[n].rowStart);
-    y1 = std::max(y1, edges[n].rowEnd);
-    ++n;
+  for (int i = 0; i < n; ++i) {
+    y0 = std::min(y0, edges[i].rowStart);
+    y1 = std::max(y1, edges[i].rowEnd);
   }
   // The round ends, and the rows they add.
   const Disc disc(w);

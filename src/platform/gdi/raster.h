@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -123,6 +124,16 @@ struct SpanPainter {
 // Fills the device-space box [x0, x1) x [y0, y1), clipped.
 void fillBox(const SpanPainter& painter, std::int64_t x0, std::int64_t y0, std::int64_t x1,
              std::int64_t y1);
+
+// std::llround (to the nearest, halves away from zero) without the library
+// call: the truncation and the exact fraction decide it. Values beyond 2^62
+// (and NaN) go to the library.
+inline std::int64_t roundHalfAway(double v) {
+  if (!(v > -4.6e18 && v < 4.6e18)) return std::llround(v);
+  const auto t = static_cast<std::int64_t>(v);
+  const double frac = v - static_cast<double>(t);
+  return t + (frac >= 0.5) - (frac <= -0.5);
+}
 
 // Floor and ceiling division for signed values (C++ division truncates).
 constexpr std::int64_t floorDiv(std::int64_t a, std::int64_t b) {

@@ -378,7 +378,7 @@ void ellipsePath(const Box& k, double from, double sweep, Emit&& emit) {
   const int steps = static_cast<int>(std::clamp(perimeter * std::fabs(sweep) / 6.2832 / 3.0, 8.0, 2048.0));
   for (int i = 0; i <= steps; ++i) {
     const double a = from + sweep * i / steps;
-    emit(DevPoint{std::llround(cx + rx * std::cos(a)), std::llround(cy - ry * std::sin(a))});
+    emit(DevPoint{roundHalfAway(cx + rx * std::cos(a)), roundHalfAway(cy - ry * std::sin(a))});
   }
 }
 
@@ -547,7 +547,7 @@ bool drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::siz
       const double e2y = q.y[2] - (q.y[0] + 2.0 * q.y[3]) / 3.0;
       const double dev = std::max({std::fabs(e1x), std::fabs(e1y), std::fabs(e2x), std::fabs(e2y)});
       if (offClip || dev <= 0.5 || q.depth >= 24) {
-        lineTo(DevPoint{std::llround(q.x[3]), std::llround(q.y[3])});
+        lineTo(DevPoint{roundHalfAway(q.x[3]), roundHalfAway(q.y[3])});
         continue;
       }
       Cubic l, r;
