@@ -47,3 +47,19 @@ TEST(RowWriters, EveryWriterMatchesSinglePixelStoresAndStaysInsideItsSpan) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RoundHalfAway, AgreesWithTheLibraryOnHalvesNeighboursAndExtremes) {
+  const double cases[] = {0.0, -0.0, 0.5, -0.5, 1.5, -1.5, 2.5, -2.5, 0.49999999999999994, -0.49999999999999994,
+                          1e-300, -1e-300, 4503599627370495.5, -4503599627370495.5, 4503599627370497.0,
+                          9007199254740993.0, 1e18, -1e18, 4.5e18, -4.5e18, 4.7e18, -4.7e18, 1e300, -1e300};
+  for (const double v : cases) EXPECT_EQ(gdi::detail::roundHalfAway(v), std::llround(v)) << v;
+  // Every quarter between -1000 and 1000.
+  for (int i = -4000; i <= 4000; ++i) {
+    const double v = i / 4.0;
+    ASSERT_EQ(gdi::detail::roundHalfAway(v), std::llround(v)) << v;
+  }
+}
+
+}  // namespace
