@@ -22,26 +22,60 @@ namespace {
 // The minor-axis offset of step i of a Bresenham walk with major length M,
 // minor length m and tie bias b: floor((2 m i + M - 1 + b) / (2 M)).
 // Step i is the pixel the walk plots after i major steps.
-__int128 minorOffset(__int128 i, __int128 M, __int128 m, int bias) {
-  return floorDiv128(2 * m * i + M - 1 + bias, 2 * M);
+// T is __int128, or std::int64_t when the operands are small enough.
+template <typename T>
+T minorOffset(T i, T M, T m, int bias) {
+  if constexpr (sizeof(T) == 8)
+    return floorDiv(2 * m * i + M - 1 + bias, 2 * M);
+  else
+    return floorDiv128(2 * m * i + M - 1 + bias, 2 * M);
 }
 
 // The first step whose minor offset is at least k.
-__int128 firstStepWithOffset(__int128 k, __int128 M, __int128 m, int bias) {
-  return ceilDiv128(2 * M * k - M + 1 - bias, 2 * m);
+template <typename T>
+T firstStepWithOffset(T k, T M, T m, int bias) {
+  if constexpr (sizeof(T) == 8)
+    return ceilDiv(2 * M * k - M + 1 - bias, 2 * m);
+  else
+    return ceilDiv128(2 * M * k - M + 1 - bias, 2 * m);
 }
 
 // Steps [lo, hi) of a walk from `start` in direction `dir` (+1 or -1) whose
 // coordinate lies in [clipLo, clipHi).
-void stepsInside(std::int64_t start, int dir, std::int64_t clipLo, std::int64_t clipHi,
-                 __int128* lo, __int128* hi) {
+template <typename T>
+void stepsInside(std::int64_t start, int dir, std::int64_t clipLo, std::int64_t clipHi, T* lo, T* hi) {
   if (dir > 0) {
-    *lo = static_cast<__int128>(clipLo) - start;
-    *hi = static_cast<__int128>(clipHi) - start;
+    *lo = static_cast<T>(clipLo) - start;
+    *hi = static_cast<T>(clipHi) - start;
   } else {
-    *lo = static_cast<__int128>(start) - clipHi + 1;
-    *hi = static_cast<__int128>(start) - clipLo + 1;
+    *lo = static_cast<T>(start) - clipHi + 1;
+    *hi = static_cast<T>(start) - clipLo + 1;
   }
+}
+
+// Steps [lo, hi) of the walk that land inside the clip, and the minor
+// offset and error term at step lo.
+template <typename T>
+bool visibleSteps(std::int64_t majorStart, std::int64_t minorStart, int majorDir, int minorDir,
+                  std::int64_t M, std::int64_t m, int bias, bool xMajor, const ClipRect& c,
+                  std::int64_t* first, std::int64_t* count, std::int64_t* minorAtFirst, std::int64_t* err) {
+  // Steps inside the clip along the major axis, then along the minor axis.
+  T lo = 0, hi = M;
+  T a0, a1;
+  stepsInside<T>(majorStart, majorDir, xMajor ? c.left : c.top, xMajor ? c.right : c.bottom, &a0, &a1);
+  lo = std::max(lo, a0);
+  hi = std::min(hi, a1);
+  T k0, k1;
+  stepsInside<T>(minorStart, minorDir, xMajor ? c.top : c.left, xMajor ? c.bottom : c.right, &k0, &k1);
+  lo = std::max(lo, firstStepWithOffset<T>(k0, M, m, bias));
+  hi = std::min(hi, firstStepWithOffset<T>(k1, M, m, bias));
+  if (lo >= hi) return false;
+  const T k = minorOffset<T>(lo, M, m, bias);
+  *err = static_cast<std::int64_t>(2 * static_cast<T>(m) * (lo + 1) - M - 2 * static_cast<T>(M) * k);
+  *first = static_cast<std::int64_t>(lo);
+  *count = static_cast<std::int64_t>(hi - lo);
+  *minorAtFirst = static_cast<std::int64_t>(k);
+  return true;
 }
 
 template <int Bpp>
@@ -110,21 +144,17 @@ void thinLine(const SpanPainter& painter, DevPoint a, DevPoint b) {
   // the minor axis runs backwards a tie steps, otherwise it does not.
   const int bias = minorDir < 0 ? 1 : 0;
 
-  // Steps inside the clip along the major axis, then along the minor axis.
-  __int128 lo = 0, hi = M;
-  __int128 a0, a1;
-  stepsInside(majorStart, majorDir, xMajor ? c.left : c.top, xMajor ? c.right : c.bottom, &a0, &a1);
-  lo = std::max(lo, a0);
-  hi = std::min(hi, a1);
-  __int128 k0, k1;
-  stepsInside(minorStart, minorDir, xMajor ? c.top : c.left, xMajor ? c.bottom : c.right, &k0, &k1);
-  lo = std::max(lo, firstStepWithOffset(k0, M, m, bias));
-  hi = std::min(hi, firstStepWithOffset(k1, M, m, bias));
-  if (lo >= hi) return;
-
-  const __int128 k = minorOffset(lo, M, m, bias);
-  const auto err = static_cast<std::int64_t>(2 * static_cast<__int128>(m) * (lo + 1) - M -
-                                             2 * static_cast<__int128>(M) * k);
+  std::int64_t lo, count, k, err;
+  // With coordinates below 2^29 (and a clip inside 32 bits) every product
+  // of the clipping arithmetic stays below 2^62.
+  constexpr std::int64_t kSmall = std::int64_t{1} << 29;
+  const bool small = M < kSmall && std::max({std::abs(a.x), std::abs(a.y), std::abs(b.x), std::abs(b.y)}) < kSmall;
+  const bool visible =
+      small ? visibleSteps<std::int64_t>(majorStart, minorStart, majorDir, minorDir, M, m, bias, xMajor, c, &lo,
+                                         &count, &k, &err)
+            : visibleSteps<__int128>(majorStart, minorStart, majorDir, minorDir, M, m, bias, xMajor, c, &lo,
+                                     &count, &k, &err);
+  if (!visible) return;
   const auto majorPos = static_cast<std::int64_t>(majorStart + majorDir * lo);
   const auto minorPos = static_cast<std::int64_t>(minorStart + minorDir * k);
   const auto x = static_cast<std::int32_t>(xMajor ? majorPos : minorPos);
@@ -135,7 +165,6 @@ void thinLine(const SpanPainter& painter, DevPoint a, DevPoint b) {
   const std::ptrdiff_t yStep = t.stride;
   const std::ptrdiff_t majorStep = (xMajor ? xStep : yStep) * majorDir;
   const std::ptrdiff_t minorStep = (xMajor ? yStep : xStep) * minorDir;
-  const auto count = static_cast<std::int64_t>(hi - lo);
   if (bpp == 3)
     walkUnchecked<3>(p, count, majorStep, minorStep, err, 2 * m, 2 * m - 2 * M, bias, painter.px);
   else
