@@ -93,15 +93,29 @@ struct SpanPainter {
   FillRowFn fill;
   std::uint32_t px;
   FillPattern pattern;
+  int bpp;
+  static constexpr std::int64_t kShortSpan = 3;
 
   SpanPainter(const Target& t, std::uint32_t pixel)
-      : target(&t), fill(fillRowFor(t.format)), px(pixel), pattern(pixel) {}
+      : target(&t), fill(fillRowFor(t.format)), px(pixel), pattern(pixel), bpp(t.bpp()) {}
 
   // Device-space span [x0, x1) on row y; y must be inside the clip.
   void spanClipX(std::int32_t y, std::int64_t x0, std::int64_t x1) const {
     const std::int64_t a = std::max<std::int64_t>(x0, target->clip.left);
     const std::int64_t b = std::min<std::int64_t>(x1, target->clip.right);
-    if (a < b) fill(target->row(y), static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), pattern);
+    if (a >= b) return;
+    if (b - a <= kShortSpan) {
+      // The outline pieces of curves are a few pixels each: stored in
+      // place, as a call through the row writer costs more than they do.
+      std::uint8_t* p = target->row(y) + a * bpp;
+      if (bpp == 4) {
+        for (std::int64_t i = a; i < b; ++i, p += 4) storePixel32(p, px);
+      } else {
+        for (std::int64_t i = a; i < b; ++i, p += 3) storePixel24(p, px);
+      }
+      return;
+    }
+    fill(target->row(y), static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), pattern);
   }
   // Device-space span [x0, x1) on row y, both unchecked.
   void spanUnchecked(std::int32_t y, std::int32_t x0, std::int32_t x1) const {
