@@ -495,6 +495,16 @@ VEX2D_AVX512 void packAvx512(std::uint8_t* d, const std::uint8_t* s, std::size_t
   }
 }
 
+VEX2D_AVX512 void pickPlannedAvx512(std::uint8_t* out, const std::uint8_t* line, const PickPlan& p) {
+  const __mmask64 keep = p.out == Xrgb32 ? 0x7777777777777777ull : ~__mmask64{0};
+  const std::size_t step = PickPlan::kBlock * static_cast<std::size_t>(bytesPerPixel(p.out));
+  for (std::size_t b = 0; b < p.blocks; ++b, out += step) {
+    const __m512i v = _mm512_maskz_loadu_epi8(p.load[b], line + p.base[b]);
+    const __m512i idx = _mm512_load_si512(p.index + 64 * b);
+    store64(out, _mm512_maskz_permutexvar_epi8(keep, idx, v));
+  }
+}
+
 // ---- the tables ---------------------------------------------------------------
 
 template <RopKind K>
@@ -556,6 +566,10 @@ SimdLevel setSimdLevel(SimdLevel level) {
   const SimdLevel previous = gActive;
   if (detect(level)) gActive = level;
   return previous;
+}
+
+void pickPlanned(std::uint8_t* out, const std::uint8_t* line, const PickPlan& plan) {
+  pickPlannedAvx512(out, line, plan);
 }
 
 RowFn rowKernel(SimdLevel level, RopKind kind, PixelFormat dst, PixelFormat src) {

@@ -50,4 +50,23 @@ SimdLevel setSimdLevel(SimdLevel level);
 using RowFn = void (*)(std::uint8_t* d, const std::uint8_t* s, std::size_t n);
 RowFn rowKernel(SimdLevel level, RopKind kind, PixelFormat dst, PixelFormat src);
 
+// The horizontal pass of a stretch that enlarges (or keeps) the width, one
+// source pixel per destination pixel, in blocks of 16 destination pixels.
+// Such a block takes at most 16 consecutive source pixels, so one 64-byte
+// load from `base` holds them all and one byte permute puts them in place.
+// The plan is made once per call and used for every row.
+struct PickPlan {
+  static constexpr int kBlock = 16;
+  const std::ptrdiff_t* base;    // byte offset of each block's load in the line
+  const std::uint64_t* load;     // which of the 64 bytes are inside the line
+  const std::uint8_t* index;     // 64 bytes per block, 64-byte aligned: source byte of each output byte
+  std::size_t blocks;
+  PixelFormat out;               // 32-bit output gets 0 in its top bytes
+};
+
+// Runs the plan over one line (AVX-512 only). Each block stores a whole 64
+// bytes at 16 pixels of the output format from the block before: the
+// output buffer needs 64 bytes of slack after the last pixel.
+void pickPlanned(std::uint8_t* out, const std::uint8_t* line, const PickPlan& plan);
+
 }  // namespace gdi::detail
