@@ -370,6 +370,36 @@ void bodyBand(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Edge
     bodyBandOf<4>(painter, y0, y1, l, r);
 }
 
+// Rows [y0, y1) where the round end around `end` touches the row, and the
+// body crosses it between edges l and r (both null when it does not): one
+// span where the two pieces overlap or touch, two otherwise.
+void endBand(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Edge* l, Edge* r, DevPoint end,
+             const Disc& disc) {
+  for (std::int64_t y = y0; y < y1; ++y) {
+    const auto row = static_cast<std::int32_t>(y);
+    const DiscRow d = disc.row(y - end.y);
+    const bool round = d.lo <= d.hi;
+    const std::int64_t d0 = end.x + d.lo, d1 = end.x + d.hi + 1;
+    if (l != nullptr) {
+      const std::int64_t b0 = std::min(l->q, r->q), b1 = std::max(l->q, r->q);
+      l->step();
+      r->step();
+      if (b0 < b1) {
+        if (!round) {
+          painter.spanClipX(row, b0, b1);
+        } else if (d0 <= b1 && b0 <= d1) {
+          painter.spanClipX(row, std::min(b0, d0), std::max(b1, d1));
+        } else {
+          painter.spanClipX(row, b0, b1);
+          painter.spanClipX(row, d0, d1);
+        }
+        continue;
+      }
+    }
+    if (round) painter.spanClipX(row, d0, d1);
+  }
+}
+
 // The edges of a segment's body (fixed point, 1/256 pixel) that cross rows
 // of the clip; the same walk as makeEdge. Opposite sides are parallel, so
 // each pair shares its slope, and with 256 a power of two the row bounds
@@ -460,12 +490,10 @@ bool wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b, bool st
   // The rows fall into bands between the rows where an edge starts or ends
   // or a round end begins or stops; within a band the same edges cross every
   // row and the same round ends touch it or none does.
-  std::int64_t marks[14];
+  // Every edge starts and ends on the row of a corner: ceil(y / 256).
+  std::int64_t marks[8];
   int m = 0;
-  for (int i = 0; i < n; ++i) {
-    marks[m++] = edges[i].rowStart;
-    marks[m++] = edges[i].rowEnd;
-  }
+  for (const DevPoint& v : body) marks[m++] = -((-v.y) >> 8);
   for (const DevPoint* e : ends) {
     if (e == nullptr) continue;
     marks[m++] = e->y - disc.half();
@@ -491,6 +519,12 @@ bool wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b, bool st
         for (std::int64_t y = ya; y < yb; ++y)
           for (int i = 0; i < crossings; ++i) active[i]->step();
       }
+      continue;
+    }
+    if (ends[0] == nullptr && (crossings == 0 || crossings == 2)) {
+      // A path's later segments: the body and one round end.
+      endBand(painter, ya, yb, crossings == 2 ? active[0] : nullptr, crossings == 2 ? active[1] : nullptr,
+              b, disc);
       continue;
     }
     for (std::int64_t y = ya; y < yb; ++y) {
