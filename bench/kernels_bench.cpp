@@ -8,7 +8,9 @@
 // `items_per_second` counts the kernel's primitives (characters, segments,
 // curves, polygons, rectangles, ellipse-and-arc pairs, block transfers,
 // stretched transfers); `rate` is the test's own figure, K / seconds, as
-// the result label would show it for the kernel alone.
+// the result label would show it for the kernel alone; `points` is what
+// that rate earns towards the score (100 x rate / the test's reference
+// rate).
 //
 //   make -C <build> -j2 kernels_bench
 //   <build>/bench/kernels_bench --benchmark_filter='Rectangle'   # a subset
@@ -22,6 +24,7 @@
 #include "platform/forms/forms.h"
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
+#include "shell/complete_run.h"
 #include "surfaces.h"
 #include "tests/handlers.h"
 #include "tests/kernels.h"
@@ -56,6 +59,8 @@ void BM_Kernel(benchmark::State& state, int button, Kind kind) {
   const double runs = static_cast<double>(state.iterations());
   state.SetItemsProcessed(static_cast<std::int64_t>(runs * primitivesOf(button, row)));
   state.counters["rate"] = benchmark::Counter(runs * row.numerator, benchmark::Counter::kIsRate);
+  const double reference = shell::kReferenceRates[static_cast<std::size_t>(row.slot)];
+  state.counters["points"] = benchmark::Counter(runs * row.numerator * 100.0 / reference, benchmark::Counter::kIsRate);
 }
 
 #define VEX2D_KERNEL(name, button)                                                                     \
