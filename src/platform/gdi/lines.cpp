@@ -10,6 +10,7 @@
 // and a round disc at each end.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include <immintrin.h>
 
@@ -327,7 +328,18 @@ inline void shortSpan(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const
                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + last % 3)));
       return;
     }
-    for (std::int32_t i = 0; i < n; ++i) storePixel24(p + i * 3, pat.px);
+    // Fewer than 6 pixels: two overlapping 8-byte or 4-byte stores, or one
+    // pixel.
+    const std::ptrdiff_t bytes = static_cast<std::ptrdiff_t>(n) * 3;
+    if (n >= 3) {
+      std::memcpy(p, pat.bytes, 8);
+      std::memcpy(p + bytes - 8, pat.bytes + (bytes - 8) % 3, 8);
+    } else if (n == 2) {
+      std::memcpy(p, pat.bytes, 4);
+      std::memcpy(p + 2, pat.bytes + 2, 4);
+    } else if (n == 1) {
+      storePixel24(p, pat.px);
+    }
   }
 }
 

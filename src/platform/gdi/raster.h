@@ -46,9 +46,10 @@ constexpr COLORREF unpackColor(std::uint32_t px) {
   return ((px >> 16) & 0xFFu) | (px & 0xFF00u) | ((px & 0xFFu) << 16);
 }
 
+// Two stores, not three: blue and green as one 16-bit word, then red.
 inline void storePixel24(std::uint8_t* p, std::uint32_t px) {
-  p[0] = static_cast<std::uint8_t>(px);
-  p[1] = static_cast<std::uint8_t>(px >> 8);
+  const auto lo = static_cast<std::uint16_t>(px);
+  std::memcpy(p, &lo, 2);
   p[2] = static_cast<std::uint8_t>(px >> 16);
 }
 inline std::uint32_t loadPixel24(const std::uint8_t* p) {
