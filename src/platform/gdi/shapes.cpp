@@ -533,10 +533,10 @@ bool drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::siz
                          0};
     while (top > 0 && !covered) {
       const Cubic q = stack[--top];
-      const double minX = std::min({q.x[0], q.x[1], q.x[2], q.x[3]});
-      const double maxX = std::max({q.x[0], q.x[1], q.x[2], q.x[3]});
-      const double minY = std::min({q.y[0], q.y[1], q.y[2], q.y[3]});
-      const double maxY = std::max({q.y[0], q.y[1], q.y[2], q.y[3]});
+      const double minX = std::min(std::min(q.x[0], q.x[1]), std::min(q.x[2], q.x[3]));
+      const double maxX = std::max(std::max(q.x[0], q.x[1]), std::max(q.x[2], q.x[3]));
+      const double minY = std::min(std::min(q.y[0], q.y[1]), std::min(q.y[2], q.y[3]));
+      const double maxY = std::max(std::max(q.y[0], q.y[1]), std::max(q.y[2], q.y[3]));
       const bool offClip = maxX + reach < c.left || minX - reach >= c.right ||
                            maxY + reach < c.top || minY - reach >= c.bottom;
       // Flat enough: both control points within half a pixel of the points
@@ -545,7 +545,7 @@ bool drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::siz
       const double e1y = q.y[1] - (2.0 * q.y[0] + q.y[3]) / 3.0;
       const double e2x = q.x[2] - (q.x[0] + 2.0 * q.x[3]) / 3.0;
       const double e2y = q.y[2] - (q.y[0] + 2.0 * q.y[3]) / 3.0;
-      const double dev = std::max({std::fabs(e1x), std::fabs(e1y), std::fabs(e2x), std::fabs(e2y)});
+      const double dev = std::max(std::max(std::fabs(e1x), std::fabs(e1y)), std::max(std::fabs(e2x), std::fabs(e2y)));
       if (offClip || dev <= 0.5 || q.depth >= 24) {
         lineTo(DevPoint{roundHalfAway(q.x[3]), roundHalfAway(q.y[3])});
         continue;
