@@ -105,6 +105,23 @@ void walkUnchecked(std::uint8_t* p, std::int64_t count, std::ptrdiff_t majorStep
   }
 }
 
+// The visible steps of a clipped walk (count 0 when none), in 64-bit
+// arithmetic when the operands allow it.
+void visibleStepsOf(DevPoint a, DevPoint b, std::int64_t majorStart, std::int64_t minorStart, int majorDir,
+                    int minorDir, std::int64_t M, std::int64_t m, int bias, bool xMajor, const ClipRect& c,
+                    std::int64_t* lo, std::int64_t* count, std::int64_t* k, std::int64_t* err) {
+  // With coordinates below 2^29 (and a clip inside 32 bits) every product
+  // of the clipping arithmetic stays below 2^62.
+  constexpr std::int64_t kSmall = std::int64_t{1} << 29;
+  const bool small = M < kSmall && std::max({std::abs(a.x), std::abs(a.y), std::abs(b.x), std::abs(b.y)}) < kSmall;
+  const bool visible =
+      small ? visibleSteps<std::int64_t>(majorStart, minorStart, majorDir, minorDir, M, m, bias, xMajor, c, lo,
+                                         count, k, err)
+            : visibleSteps<__int128>(majorStart, minorStart, majorDir, minorDir, M, m, bias, xMajor, c, lo,
+                                     count, k, err);
+  if (!visible) *count = 0;
+}
+
 }  // namespace
 
 void thinLine(const SpanPainter& painter, DevPoint a, DevPoint b) {
@@ -146,16 +163,19 @@ void thinLine(const SpanPainter& painter, DevPoint a, DevPoint b) {
   const int bias = minorDir < 0 ? 1 : 0;
 
   std::int64_t lo, count, k, err;
-  // With coordinates below 2^29 (and a clip inside 32 bits) every product
-  // of the clipping arithmetic stays below 2^62.
-  constexpr std::int64_t kSmall = std::int64_t{1} << 29;
-  const bool small = M < kSmall && std::max({std::abs(a.x), std::abs(a.y), std::abs(b.x), std::abs(b.y)}) < kSmall;
-  const bool visible =
-      small ? visibleSteps<std::int64_t>(majorStart, minorStart, majorDir, minorDir, M, m, bias, xMajor, c, &lo,
-                                         &count, &k, &err)
-            : visibleSteps<__int128>(majorStart, minorStart, majorDir, minorDir, M, m, bias, xMajor, c, &lo,
-                                     &count, &k, &err);
-  if (!visible) return;
+  const bool inside = a.x >= c.left && a.x < c.right && a.y >= c.top && a.y < c.bottom && b.x >= c.left &&
+                      b.x < c.right && b.y >= c.top && b.y < c.bottom;
+  if (inside) {
+    // Every step lands inside the clip: the walk from its start.
+    lo = 0;
+    count = M;
+    k = 0;
+    err = 2 * m - M;
+  } else {
+    visibleStepsOf(a, b, majorStart, minorStart, majorDir, minorDir, M, m, bias, xMajor, c, &lo, &count, &k,
+                   &err);
+    if (count == 0) return;
+  }
   const auto majorPos = static_cast<std::int64_t>(majorStart + majorDir * lo);
   const auto minorPos = static_cast<std::int64_t>(minorStart + minorDir * k);
   const auto x = static_cast<std::int32_t>(xMajor ? majorPos : minorPos);
