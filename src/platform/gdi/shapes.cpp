@@ -232,9 +232,11 @@ class EllipseRows {
     exact_ = a_ <= (1 << 26) && b_ <= (1 << 26);
     // Up to 2^15 every product of the test fits 64 bits.
     small_ = a_ <= (1 << 15) && b_ <= (1 << 15);
-    a2_ = static_cast<__int128>(a_) * a_;
-    b2_ = static_cast<__int128>(b_) * b_;
-    a2b2_ = a2_ * b2_;
+    if (exact_) {
+      a2_ = static_cast<__int128>(a_) * a_;
+      b2_ = static_cast<__int128>(b_) * b_;
+      a2b2_ = a2_ * b2_;
+    }
     b2d_ = static_cast<double>(b_) * static_cast<double>(b_);
     aOverB_ = static_cast<double>(a_) / static_cast<double>(b_);
   }
@@ -328,7 +330,7 @@ class EllipseRows {
   std::int64_t a_, b_, parity_;
   bool exact_ = true;
   bool small_ = true;
-  __int128 a2_, b2_, a2b2_;
+  __int128 a2_ = 0, b2_ = 0, a2b2_ = 0;  // the exact tests' products
   double b2d_, aOverB_;
 };
 
