@@ -123,7 +123,9 @@ struct RowJob {
 void runRow(const RowJob& job, std::uint8_t* d, const std::uint8_t* s, std::int64_t n,
             bool overlapping, bool backwards) {
   if (!readsSource(job.kind)) {
-    job.row(d, nullptr, static_cast<std::size_t>(n));
+    // The row kernels step their source pointer along with the destination
+    // even where they never read it: give them one that may be stepped.
+    job.row(d, d, static_cast<std::size_t>(n));
     return;
   }
   // Between formats the source never shares memory with the destination
