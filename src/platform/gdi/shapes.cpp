@@ -526,15 +526,16 @@ bool drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::siz
     // Recursive midpoint subdivision on an explicit stack: each level halves
     // the curve, so 24 levels bound the work even for curves across 2^32
     // pixels, and parts whose control hull misses the clip are not split.
+    // The part at hand stays in `q`; a split keeps the first half there and
+    // sets the second half aside on the stack.
     Cubic stack[32];
     int top = 0;
-    stack[top++] = Cubic{{static_cast<double>(pts[base].x), static_cast<double>(pts[base + 1].x),
-                          static_cast<double>(pts[base + 2].x), static_cast<double>(pts[base + 3].x)},
-                         {static_cast<double>(pts[base].y), static_cast<double>(pts[base + 1].y),
-                          static_cast<double>(pts[base + 2].y), static_cast<double>(pts[base + 3].y)},
-                         0};
-    while (top > 0 && !covered) {
-      const Cubic q = stack[--top];
+    Cubic q{{static_cast<double>(pts[base].x), static_cast<double>(pts[base + 1].x),
+             static_cast<double>(pts[base + 2].x), static_cast<double>(pts[base + 3].x)},
+            {static_cast<double>(pts[base].y), static_cast<double>(pts[base + 1].y),
+             static_cast<double>(pts[base + 2].y), static_cast<double>(pts[base + 3].y)},
+            0};
+    while (!covered) {
       const double minX = std::min(std::min(q.x[0], q.x[1]), std::min(q.x[2], q.x[3]));
       const double maxX = std::max(std::max(q.x[0], q.x[1]), std::max(q.x[2], q.x[3]));
       const double minY = std::min(std::min(q.y[0], q.y[1]), std::min(q.y[2], q.y[3]));
@@ -550,22 +551,21 @@ bool drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::siz
       const double dev = std::max(std::max(std::fabs(e1x), std::fabs(e1y)), std::max(std::fabs(e2x), std::fabs(e2y)));
       if (offClip || dev <= 0.5 || q.depth >= 24) {
         lineTo(DevPoint{roundHalfAway(q.x[3]), roundHalfAway(q.y[3])});
+        if (top == 0) break;
+        q = stack[--top];
         continue;
       }
-      Cubic l, r;
-      l.depth = r.depth = q.depth + 1;
+      Cubic& r = stack[top++];  // the second half is drawn after the first
+      r.depth = ++q.depth;
       for (int axis = 0; axis < 2; ++axis) {
-        const double* v = axis == 0 ? q.x : q.y;
-        double* lv = axis == 0 ? l.x : l.y;
+        double* v = axis == 0 ? q.x : q.y;
         double* rv = axis == 0 ? r.x : r.y;
         const double m01 = (v[0] + v[1]) * 0.5, m12 = (v[1] + v[2]) * 0.5, m23 = (v[2] + v[3]) * 0.5;
         const double m012 = (m01 + m12) * 0.5, m123 = (m12 + m23) * 0.5;
         const double mid = (m012 + m123) * 0.5;
-        lv[0] = v[0], lv[1] = m01, lv[2] = m012, lv[3] = mid;
         rv[0] = mid, rv[1] = m123, rv[2] = m23, rv[3] = v[3];
+        v[1] = m01, v[2] = m012, v[3] = mid;
       }
-      stack[top++] = r;  // the second half is drawn after the first
-      stack[top++] = l;
     }
     // The curve ends exactly on its end point, whatever the rounding of the
     // flattened points.
