@@ -345,7 +345,7 @@ inline void shortSpan(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const
       const std::ptrdiff_t last = static_cast<std::ptrdiff_t>(n) * 3 - 16;
       _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_load_si128(reinterpret_cast<const __m128i*>(pat.bytes)));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(p + last),
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + last % 3)));
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + kPhaseEnd16)));
       return;
     }
     // Fewer than 6 pixels: two overlapping 8-byte or 4-byte stores, or one
@@ -353,10 +353,10 @@ inline void shortSpan(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const
     const std::ptrdiff_t bytes = static_cast<std::ptrdiff_t>(n) * 3;
     if (n >= 3) {
       std::memcpy(p, pat.bytes, 8);
-      std::memcpy(p + bytes - 8, pat.bytes + (bytes - 8) % 3, 8);
+      std::memcpy(p + bytes - 8, pat.bytes + kPhaseEnd8, 8);
     } else if (n == 2) {
       std::memcpy(p, pat.bytes, 4);
-      std::memcpy(p + 2, pat.bytes + 2, 4);
+      std::memcpy(p + 2, pat.bytes + kPhaseEnd4, 4);
     } else if (n == 1) {
       storePixel24(p, pat.px);
     }

@@ -67,7 +67,8 @@ void fillRow24Sse2(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const Fi
     }
   }
   for (; q + 16 <= end; q += 16) _mm_store_si128(reinterpret_cast<__m128i*>(q), at(q));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(end - 16), at(end - 16));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(end - 16),
+                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + kPhaseEnd16)));
 }
 
 // The same with 32-byte stores.
@@ -97,7 +98,8 @@ __attribute__((target("avx2"))) void fillRow24Avx2(std::uint8_t* row, std::int32
     }
   }
   for (; q + 32 <= end; q += 32) _mm256_store_si256(reinterpret_cast<__m256i*>(q), at(q));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(end - 32), at(end - 32));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(end - 32),
+                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pat.bytes + kPhaseEnd32)));
 }
 
 // 32-bit spans of fewer than 8 pixels: two overlapping 16-byte stores or

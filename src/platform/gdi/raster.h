@@ -71,6 +71,12 @@ struct FillPattern {
   explicit FillPattern(std::uint32_t pixel);
 };
 
+// A store of S bytes that ends where a run of whole 24-bit pixels ends
+// starts S bytes before it, at pattern phase (-S) mod 3.
+constexpr std::size_t phaseOfEnd(std::size_t storeBytes) { return (3 - storeBytes % 3) % 3; }
+inline constexpr std::size_t kPhaseEnd4 = phaseOfEnd(4), kPhaseEnd8 = phaseOfEnd(8);
+inline constexpr std::size_t kPhaseEnd16 = phaseOfEnd(16), kPhaseEnd32 = phaseOfEnd(32);
+
 // Fills pixels [x0, x1) of one row with the pattern's colour.
 void fillRow24Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
 void fillRow32Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
