@@ -34,10 +34,15 @@ void drawLine(const Target& t, const Stroke& s, DevPoint a, DevPoint b);
 void drawPolyline(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n, bool closed);
 
 // The pieces of a line, for shapes that build on them: a one-pixel line with
-// its end point excluded, the round end of a wide pen around a pixel, and a
-// wide segment (body and both ends).
+// its end point excluded, and a wide segment (body and both ends).
 void thinLine(const SpanPainter& painter, DevPoint a, DevPoint b);
-void penDisc(const SpanPainter& painter, DevPoint centre, int width);
+// Row dy of the round end of a pen `width` wide, relative to its centre
+// pixel: columns [lo, hi], none when lo > hi. Its rows lie within
+// dy = -(width / 2 + 1) .. width / 2 + 1.
+struct DiscRow {
+  std::int64_t lo, hi;
+};
+DiscRow roundEndRow(int width, std::int64_t dy);
 // True when the segment covered the whole clip (a later segment of the same
 // path can change nothing). A path's segments after the first leave out
 // their start's round end (`startCap` false): the previous segment's end

@@ -7,12 +7,9 @@
 // its visible part.
 //
 // Wide lines (width > 1) are a four-point body filled with the polygon rule
-// and a round disc at each end.
+// and a round disc at each end, painted in one pass down their rows.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-
-#include <immintrin.h>
 
 #include "platform/gdi/draw.h"
 
@@ -192,15 +189,11 @@ void thinLine(const SpanPainter& painter, DevPoint a, DevPoint b) {
     walkUnchecked<4>(p, count, majorStep, minorStep, err, 2 * m, 2 * m - 2 * M, bias, painter.px);
 }
 
+namespace {
+
 // The round end of a wide pen around the pixel (cx, cy): the pixels (dx, dy)
 // with (2dx + p)^2 + (2dy + p)^2 <= w(w - 1), p = 1 for even widths (the
-// disc is centred on the pixel corner) and 0 for odd ones. Its rows lie in
-// dy = -(w / 2 + 1) .. w / 2 + 1; a row's columns are [lo, hi] (none when
-// lo > hi).
-struct DiscRow {
-  std::int64_t lo, hi;
-};
-
+// disc is centred on the pixel corner) and 0 for odd ones.
 DiscRow discRow(std::int64_t w, std::int64_t dy) {
   const std::int64_t r2 = w * (w - 1);
   const std::int64_t p = (w % 2 == 0) ? 1 : 0;
@@ -214,8 +207,6 @@ DiscRow discRow(std::int64_t w, std::int64_t dy) {
   if ((u - p) % 2 != 0) --u;
   return {(-u - p) / 2, (u - p) / 2};
 }
-
-namespace {
 
 // The rows of the round ends of every width up to kTableWidth, worked out
 // once: wide segments are drawn by the hundred thousand, each with two ends.
@@ -261,16 +252,10 @@ class Disc {
 
 }  // namespace
 
-void penDisc(const SpanPainter& painter, DevPoint centre, int w) {
-  const ClipRect& c = painter.target->clip;
-  const Disc disc(w);
-  const std::int64_t dyLo = std::max<std::int64_t>(-disc.half(), c.top - centre.y);
-  const std::int64_t dyHi = std::min<std::int64_t>(disc.half(), c.bottom - 1 - centre.y);
-  for (std::int64_t dy = dyLo; dy <= dyHi; ++dy) {
-    const DiscRow r = disc.row(dy);
-    if (r.lo <= r.hi)
-      painter.spanClipX(static_cast<std::int32_t>(centre.y + dy), centre.x + r.lo, centre.x + r.hi + 1);
-  }
+DiscRow roundEndRow(int width, std::int64_t dy) {
+  const Disc disc(width);
+  if (dy < -disc.half() || dy > disc.half()) return {1, 0};
+  return disc.row(dy);
 }
 
 namespace {
@@ -290,10 +275,6 @@ bool discCoversClip(const ClipRect& c, DevPoint centre, int w) {
     }
   return true;
 }
-
-}  // namespace
-
-namespace {
 
 // Spans [x0, x1) of one row; the few pieces of a wide segment on a row,
 // merged where they overlap or touch, so each pixel is written once.
@@ -322,77 +303,29 @@ struct RowPieces {
 };
 
 // Rows [y0, y1) of a convex body crossed by edges l and r: the span between
-// the two crossings on each row. The walk runs in locals, so nothing goes
-// through memory from one row to the next.
-// Short spans, the rows of steep wide segments, are written in place: a
-// call through the row writer costs more than the few pixels.
-template <int Bpp>
-inline void shortSpan(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& pat) {
-  std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x0) * Bpp;
-  const std::int32_t n = x1 - x0;
-  if constexpr (Bpp == 4) {
-    if (n >= 4) {
-      const __m128i v = _mm_set1_epi32(static_cast<int>(pat.px));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + static_cast<std::ptrdiff_t>(n) * 4 - 16), v);
-      return;
-    }
-    for (std::int32_t i = 0; i < n; ++i) storePixel32(p + i * 4, pat.px);
-  } else {
-    if (n >= 6) {
-      // Two 16-byte stores from the pattern, the second at the phase of its
-      // offset from the start.
-      const std::ptrdiff_t last = static_cast<std::ptrdiff_t>(n) * 3 - 16;
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_load_si128(reinterpret_cast<const __m128i*>(pat.bytes)));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + last),
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + kPhaseEnd16)));
-      return;
-    }
-    // Fewer than 6 pixels: two overlapping 8-byte or 4-byte stores, or one
-    // pixel.
-    const std::ptrdiff_t bytes = static_cast<std::ptrdiff_t>(n) * 3;
-    if (n >= 3) {
-      std::memcpy(p, pat.bytes, 8);
-      std::memcpy(p + bytes - 8, pat.bytes + kPhaseEnd8, 8);
-    } else if (n == 2) {
-      std::memcpy(p, pat.bytes, 4);
-      std::memcpy(p + 2, pat.bytes + kPhaseEnd4, 4);
-    } else if (n == 1) {
-      storePixel24(p, pat.px);
-    }
-  }
-}
-
+// the two crossings on each row. The walk runs on local copies of the
+// edges, so nothing goes through memory from one row to the next, and short
+// spans (the rows of steep segments) are stored in place.
 template <int Bpp>
 void bodyBandOf(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Edge& l, Edge& r) {
   const Target& t = *painter.target;
   const std::int64_t clipL = t.clip.left, clipR = t.clip.right;
   const FillRowFn fill = painter.fill;
-  constexpr std::int64_t kShort = Bpp == 4 ? 8 : 10;
   std::uint8_t* row = t.row(static_cast<std::int32_t>(y0));
   const std::ptrdiff_t stride = t.stride;
-  std::int64_t lq = l.q, lr = l.r, rq = r.q, rr = r.r;
-  const std::int64_t lStepQ = l.stepQ, lStepR = l.stepR, ld = l.d;
-  const std::int64_t rStepQ = r.stepQ, rStepR = r.stepR, rd = r.d;
+  Edge left = l, right = r;
   for (std::int64_t y = y0; y < y1; ++y, row += stride) {
-    const std::int64_t a = std::max(std::min(lq, rq), clipL);
-    const std::int64_t b = std::min(std::max(lq, rq), clipR);
-    if (b - a > 0 && b - a <= kShort)
-      shortSpan<Bpp>(row, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), painter.pattern);
+    const std::int64_t a = std::max(std::min(left.q, right.q), clipL);
+    const std::int64_t b = std::min(std::max(left.q, right.q), clipR);
+    if (b - a > 0 && b - a <= kShortSpan<Bpp>)
+      fillShortSpan<Bpp>(row + a * Bpp, static_cast<std::int32_t>(b - a), painter.pattern);
     else if (a < b)
       fill(row, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), painter.pattern);
-    lq += lStepQ;
-    lr -= lStepR;
-    const std::int64_t lWrap = lr >> 63;
-    lr += ld & lWrap;
-    lq -= lWrap;
-    rq += rStepQ;
-    rr -= rStepR;
-    const std::int64_t rWrap = rr >> 63;
-    rr += rd & rWrap;
-    rq -= rWrap;
+    left.step();
+    right.step();
   }
-  l.q = lq, l.r = lr, r.q = rq, r.r = rr;
+  l = left;
+  r = right;
 }
 
 void bodyBand(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Edge& l, Edge& r) {

@@ -35,17 +35,12 @@ T* alignUp(T* p, std::uintptr_t a) {
   return reinterpret_cast<T*>((reinterpret_cast<std::uintptr_t>(p) + a - 1) & ~(a - 1));
 }
 
-// Spans of fewer than 16 bytes, byte by byte pixel.
-void fillShort24(std::uint8_t* p, std::int32_t n, std::uint32_t px) {
-  for (; n > 0; --n, p += 3) storePixel24(p, px);
-}
-
 // The 24-bit row writer with 16-byte stores (SSE2, always there on x86-64).
 void fillRow24Sse2(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& pat) {
   std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x0) * 3;
   const std::int32_t n = x1 - x0;
-  if (n < 6) {
-    fillShort24(p, n, pat.px);
+  if (n <= kShortSpan<3>) {
+    fillShortSpan<3>(p, n, pat);
     return;
   }
   std::uint8_t* const end = p + static_cast<std::ptrdiff_t>(n) * 3;
@@ -75,8 +70,8 @@ void fillRow24Sse2(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const Fi
 __attribute__((target("avx2"))) void fillRow24Avx2(std::uint8_t* row, std::int32_t x0, std::int32_t x1,
                                                    const FillPattern& pat) {
   const std::int32_t n = x1 - x0;
-  if (n < 11) {
-    fillRow24Sse2(row, x0, x1, pat);
+  if (n <= kShortSpan<3>) {
+    fillShortSpan<3>(row + static_cast<std::ptrdiff_t>(x0) * 3, n, pat);
     return;
   }
   std::uint8_t* const p = row + static_cast<std::ptrdiff_t>(x0) * 3;
@@ -102,23 +97,11 @@ __attribute__((target("avx2"))) void fillRow24Avx2(std::uint8_t* row, std::int32
                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pat.bytes + kPhaseEnd32)));
 }
 
-// 32-bit spans of fewer than 8 pixels: two overlapping 16-byte stores or
-// single pixels.
-inline void fillShort32(std::uint8_t* p, std::int32_t n, std::uint32_t px) {
-  if (n >= 4) {
-    const __m128i v = _mm_set1_epi32(static_cast<int>(px));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + static_cast<std::ptrdiff_t>(n) * 4 - 16), v);
-    return;
-  }
-  for (; n > 0; --n, p += 4) storePixel32(p, px);
-}
-
 void fillRow32Sse2(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& pat) {
   std::uint8_t* const p = row + static_cast<std::ptrdiff_t>(x0) * 4;
   const std::int32_t n = x1 - x0;
-  if (n < 8) {
-    fillShort32(p, n, pat.px);
+  if (n <= kShortSpan<4>) {
+    fillShortSpan<4>(p, n, pat);
     return;
   }
   std::uint8_t* const end = p + static_cast<std::ptrdiff_t>(n) * 4;
@@ -139,8 +122,8 @@ __attribute__((target("avx2"))) void fillRow32Avx2(std::uint8_t* row, std::int32
                                                    const FillPattern& pat) {
   std::uint8_t* const p = row + static_cast<std::ptrdiff_t>(x0) * 4;
   const std::int32_t n = x1 - x0;
-  if (n < 8) {
-    fillShort32(p, n, pat.px);
+  if (n <= kShortSpan<4>) {
+    fillShortSpan<4>(p, n, pat);
     return;
   }
   std::uint8_t* const end = p + static_cast<std::ptrdiff_t>(n) * 4;

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include <immintrin.h>
+
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
 
@@ -77,6 +79,41 @@ constexpr std::size_t phaseOfEnd(std::size_t storeBytes) { return (3 - storeByte
 inline constexpr std::size_t kPhaseEnd4 = phaseOfEnd(4), kPhaseEnd8 = phaseOfEnd(8);
 inline constexpr std::size_t kPhaseEnd16 = phaseOfEnd(16), kPhaseEnd32 = phaseOfEnd(32);
 
+// Spans of at most kShortSpan<Bpp> pixels, stored in place: a call through
+// a row writer costs more than these few pixels. 32-bit: two overlapping
+// 16-byte stores, or single pixels below 4. 24-bit: two overlapping 16-,
+// 8- or 4-byte stores from the pattern, or one pixel.
+template <int Bpp>
+inline constexpr std::int32_t kShortSpan = Bpp == 4 ? 8 : 10;
+
+template <int Bpp>
+inline void fillShortSpan(std::uint8_t* p, std::int32_t n, const FillPattern& pat) {
+  if constexpr (Bpp == 4) {
+    if (n >= 4) {
+      const __m128i v = _mm_set1_epi32(static_cast<int>(pat.px));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + static_cast<std::ptrdiff_t>(n) * 4 - 16), v);
+      return;
+    }
+    for (std::int32_t i = 0; i < n; ++i) storePixel32(p + i * 4, pat.px);
+  } else {
+    const std::ptrdiff_t bytes = static_cast<std::ptrdiff_t>(n) * 3;
+    if (n >= 6) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_load_si128(reinterpret_cast<const __m128i*>(pat.bytes)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + bytes - 16),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + kPhaseEnd16)));
+    } else if (n >= 3) {
+      std::memcpy(p, pat.bytes, 8);
+      std::memcpy(p + bytes - 8, pat.bytes + kPhaseEnd8, 8);
+    } else if (n == 2) {
+      std::memcpy(p, pat.bytes, 4);
+      std::memcpy(p + 2, pat.bytes + kPhaseEnd4, 4);
+    } else if (n == 1) {
+      storePixel24(p, pat.px);
+    }
+  }
+}
+
 // Fills pixels [x0, x1) of one row with the pattern's colour.
 void fillRow24Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
 void fillRow32Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
@@ -101,7 +138,6 @@ struct SpanPainter {
   std::uint32_t px;
   FillPattern pattern;
   int bpp;
-  static constexpr std::int64_t kShortSpan = 3;
 
   SpanPainter(const Target& t, std::uint32_t pixel)
       : target(&t), fill(fillRowFor(t.format)), px(pixel), pattern(pixel), bpp(t.bpp()) {}
@@ -111,15 +147,13 @@ struct SpanPainter {
     const std::int64_t a = std::max<std::int64_t>(x0, target->clip.left);
     const std::int64_t b = std::min<std::int64_t>(x1, target->clip.right);
     if (a >= b) return;
-    if (b - a <= kShortSpan) {
-      // The outline pieces of curves are a few pixels each: stored in
-      // place, as a call through the row writer costs more than they do.
-      std::uint8_t* p = target->row(y) + a * bpp;
-      if (bpp == 4) {
-        for (std::int64_t i = a; i < b; ++i, p += 4) storePixel32(p, px);
-      } else {
-        for (std::int64_t i = a; i < b; ++i, p += 3) storePixel24(p, px);
-      }
+    const auto n = static_cast<std::int32_t>(b - a);
+    if (bpp == 4 && n <= kShortSpan<4>) {
+      fillShortSpan<4>(target->row(y) + a * 4, n, pattern);
+      return;
+    }
+    if (bpp == 3 && n <= kShortSpan<3>) {
+      fillShortSpan<3>(target->row(y) + a * 3, n, pattern);
       return;
     }
     fill(target->row(y), static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), pattern);

@@ -510,18 +510,21 @@ bool drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::siz
   const double reach = s.width + 2.0;
   // Flattened points are joined as a polyline with the line rules: each
   // segment starts at the previous segment's end, which it excludes.
-  DevPoint last = pts[0];
+  // A wide pen's path keeps its own end point and knows when it has
+  // covered the clip; a one-pixel pen's end point is `last`.
   WidePath path(sp, s.width, pts[0]);
-  bool covered = false;
+  DevPoint last = pts[0];
   auto lineTo = [&](DevPoint p) {
-    if (covered || (p.x == last.x && p.y == last.y)) return;
-    if (s.width <= 1)
-      thinLine(sp, last, p);
-    else
-      covered = !path.lineTo(p);
+    if (s.width > 1) {
+      path.lineTo(p);
+      return;
+    }
+    if (p.x == last.x && p.y == last.y) return;
+    thinLine(sp, last, p);
     last = p;
   };
-  for (std::size_t base = 0; base + 3 < n && !covered; base += 3) {
+  const auto covered = [&path] { return path.covered(); };
+  for (std::size_t base = 0; base + 3 < n && !covered(); base += 3) {
     // Each curve starts at the previous one's end point.
     // Recursive midpoint subdivision on an explicit stack: each level halves
     // the curve, so 24 levels bound the work even for curves across 2^32
@@ -535,7 +538,7 @@ bool drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::siz
             {static_cast<double>(pts[base].y), static_cast<double>(pts[base + 1].y),
              static_cast<double>(pts[base + 2].y), static_cast<double>(pts[base + 3].y)},
             0};
-    while (!covered) {
+    while (!covered()) {
       const double minX = std::min(std::min(q.x[0], q.x[1]), std::min(q.x[2], q.x[3]));
       const double maxX = std::max(std::max(q.x[0], q.x[1]), std::max(q.x[2], q.x[3]));
       const double minY = std::min(std::min(q.y[0], q.y[1]), std::min(q.y[2], q.y[3]));
@@ -571,7 +574,7 @@ bool drawBeziers(const Target& t, const Stroke& s, const DevPoint* pts, std::siz
     // flattened points.
     lineTo(pts[base + 3]);
   }
-  return covered;
+  return covered();
 }
 
 }  // namespace gdi::detail
