@@ -92,7 +92,9 @@ struct Edge {
 
   // Branch-free: whether the remainder wraps follows the slope's digits,
   // which no predictor can guess.
-  void step() {
+  void step() { step(q, r, stepQ, stepR, d); }
+  // The same on values held elsewhere (a walk that keeps them in locals).
+  static void step(std::int64_t& q, std::int64_t& r, std::int64_t stepQ, std::int64_t stepR, std::int64_t d) {
     q += stepQ;
     r -= stepR;
     const std::int64_t wrap = r >> 63;  // -1 when r < 0

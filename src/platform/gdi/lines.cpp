@@ -303,8 +303,9 @@ struct RowPieces {
 };
 
 // Rows [y0, y1) of a convex body crossed by edges l and r: the span between
-// the two crossings on each row. The walk runs on local copies of the
-// edges, so nothing goes through memory from one row to the next, and short
+// the two crossings on each row. The walk runs on plain locals (a copied
+// Edge stayed in memory, 5 % more instructions), so nothing goes through
+// memory from one row to the next, and short
 // spans (the rows of steep segments) are stored in place.
 template <int Bpp>
 void bodyBandOf(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Edge& l, Edge& r) {
@@ -313,19 +314,20 @@ void bodyBandOf(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Ed
   const FillRowFn fill = painter.fill;
   std::uint8_t* row = t.row(static_cast<std::int32_t>(y0));
   const std::ptrdiff_t stride = t.stride;
-  Edge left = l, right = r;
+  std::int64_t lq = l.q, lr = l.r, rq = r.q, rr = r.r;
+  const std::int64_t lStepQ = l.stepQ, lStepR = l.stepR, ld = l.d;
+  const std::int64_t rStepQ = r.stepQ, rStepR = r.stepR, rd = r.d;
   for (std::int64_t y = y0; y < y1; ++y, row += stride) {
-    const std::int64_t a = std::max(std::min(left.q, right.q), clipL);
-    const std::int64_t b = std::min(std::max(left.q, right.q), clipR);
+    const std::int64_t a = std::max(std::min(lq, rq), clipL);
+    const std::int64_t b = std::min(std::max(lq, rq), clipR);
     if (b - a > 0 && b - a <= kShortSpan<Bpp>)
       fillShortSpan<Bpp>(row + a * Bpp, static_cast<std::int32_t>(b - a), painter.pattern);
     else if (a < b)
       fill(row, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), painter.pattern);
-    left.step();
-    right.step();
+    Edge::step(lq, lr, lStepQ, lStepR, ld);
+    Edge::step(rq, rr, rStepQ, rStepR, rd);
   }
-  l = left;
-  r = right;
+  l.q = lq, l.r = lr, r.q = rq, r.r = rr;
 }
 
 void bodyBand(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Edge& l, Edge& r) {
