@@ -1,186 +1,205 @@
-// vex2d-run: the program on a headless display, driven as a user would drive
-// it (mode through the option buttons, a click on a test's button or on
-// "Run complete benchmark", then "Copy to clipboard"), for servers, CI and
-// comparisons.
+// vex2d-run: the program driven as a user would drive it (mode through the
+// option buttons, a click on a test's button or on "Run complete benchmark",
+// then "Copy to clipboard"), on a headless display or on the real one, for
+// servers, CI and comparisons. It writes what it measured after every test,
+// so an interruption or a crash never loses finished work.
+#include <SDL.h>
+
 #include <algorithm>
-#include <cmath>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <map>
+#include <ctime>
+#include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/display/headless.h"
 #include "platform/display/png.h"
 #include "platform/forms/forms.h"
+#include "result/result.h"
+#include "runner/context.h"
+#include "runner/driven_display.h"
+#include "runner/options.h"
+#include "runner/output_file.h"
+#include "runner/sha1.h"
 #include "shell/complete_run.h"
 #include "shell/frm_main.h"
 #include "shell/frm_test.h"
 #include "shell/program.h"
 #include "tests/handlers.h"
+#include "tests/kernels.h"
 #include "tests/protocol.h"
-
-#ifndef VEX2D_BUILD_TYPE
-#define VEX2D_BUILD_TYPE "unknown"
-#endif
 
 namespace {
 
-struct TestInfo {
-  const char* word;  // the option's word
-  int button;        // Command1 .. Command8
-  int slot;
-};
+using runner::Options;
+using runner::TestInfo;
 
-// In run order.
-constexpr TestInfo kTests[] = {{"text", 1, 1},      {"line", 2, 2},    {"spline", 8, 8}, {"polygon", 3, 3},
-                               {"rectangle", 4, 4}, {"ellipse", 5, 5}, {"blit", 6, 6},   {"stretch", 7, 7}};
+// ---- interruption -----------------------------------------------------------
 
-struct Options {
-  bool buffered = false;
-  std::string test = "all";
-  int width = 1024;
-  int height = 768;
-  int repeat = 1;
-  std::optional<std::string> out;
-  std::optional<std::string> json;
-  bool stats = false;
-};
+// The first SIGINT or SIGTERM asks the run to end after the test in
+// progress; a second one ends the process at once (the files written after
+// the last finished test stay as they are).
+volatile std::sig_atomic_t g_stopSignal = 0;
 
-const char kUsage[] =
-    "usage: vex2d-run [options]\n"
-    "  --mode direct|buffered   drawing mode (default direct)\n"
-    "  --test NAME              text, line, spline, polygon, rectangle, ellipse, blit, stretch\n"
-    "                           or all for the complete run (default all)\n"
-    "  --screen WxH             headless screen size (default 1024x768)\n"
-    "  --repeat N               run N times; prints the median and min-max of each rate\n"
-    "  --out DIR                write the report file and a PNG of each test's final surface\n"
-    "  --json FILE              write the results as one JSON object\n"
-    "  --stats                  count facade calls and random draws between the timer readings\n"
-    "  --help                   this text\n";
-
-bool parseInt(const std::string& s, int lo, int hi, int* out) {
-  if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos) return false;
-  const int v = std::stoi(s);
-  if (v < lo || v > hi) return false;
-  *out = v;
-  return true;
+extern "C" void onStopSignal(int signo) {
+  if (g_stopSignal != 0) _exit(128 + signo);
+  g_stopSignal = signo;
 }
 
-// Returns 0 to go on, 1 for --help, 2 for a usage error (with *error set).
-int parse(int argc, char** argv, Options* o, std::string* error) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--help" || a == "-h") return 1;
-    if (a == "--stats") {
-      o->stats = true;
-      continue;
-    }
-    const bool takesValue = a == "--mode" || a == "--test" || a == "--screen" || a == "--repeat" ||
-                            a == "--out" || a == "--json";
-    if (!takesValue) {
-      *error = "unknown option " + a;
-      return 2;
-    }
-    if (i + 1 >= argc) {
-      *error = a + " needs a value";
-      return 2;
-    }
-    const std::string v = argv[++i];
-    if (a == "--mode") {
-      if (v != "direct" && v != "buffered") {
-        *error = "--mode must be direct or buffered, not " + v;
-        return 2;
-      }
-      o->buffered = v == "buffered";
-    } else if (a == "--test") {
-      const bool known = v == "all" || std::any_of(std::begin(kTests), std::end(kTests),
-                                                   [&v](const TestInfo& t) { return v == t.word; });
-      if (!known) {
-        *error = "unknown test " + v;
-        return 2;
-      }
-      o->test = v;
-    } else if (a == "--screen") {
-      const std::size_t x = v.find('x');
-      if (x == std::string::npos || !parseInt(v.substr(0, x), 64, 16384, &o->width) ||
-          !parseInt(v.substr(x + 1), 64, 16384, &o->height)) {
-        *error = "--screen must be WxH with sizes from 64 to 16384, not " + v;
-        return 2;
-      }
-    } else if (a == "--repeat") {
-      if (!parseInt(v, 1, 1000, &o->repeat)) {
-        *error = "--repeat must be a number from 1 to 1000, not " + v;
-        return 2;
-      }
-    } else if (a == "--out") {
-      o->out = v;
-    } else {
-      o->json = v;
-    }
-  }
-  return 0;
+// Installed before any display is opened, so that SDL keeps its hands off
+// these two signals.
+void installStopHandlers() {
+  struct sigaction sa {};
+  sa.sa_handler = onStopSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
 }
 
-std::string cpuName() {
-  std::ifstream f("/proc/cpuinfo");
-  std::string line;
-  while (std::getline(f, line))
-    if (line.rfind("model name", 0) == 0) {
-      const std::size_t c = line.find(':');
-      if (c != std::string::npos) return line.substr(c + 2);
-    }
-  return "unknown";
+// ---- small helpers ------------------------------------------------------------
+
+void say(const std::string& line) { std::fprintf(stderr, "vex2d-run: %s\n", line.c_str()); }
+
+std::string trimmed(const char* s) {
+  std::string v = s;
+  v.erase(0, v.find_first_not_of(' '));
+  return v;
 }
 
-std::string jsonString(const std::string& s) {
-  // Captions are Windows-1252; JSON wants UTF-8.
-  const std::string u = forms::windows1252ToUtf8(s);
-  std::string out = "\"";
-  for (unsigned char c : u) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
+// Pads UTF-8 text to `width` characters (the é of a caption is two bytes).
+std::string padded(const std::string& s, std::size_t width) {
+  std::size_t chars = 0;
+  for (unsigned char c : s) chars += (c & 0xC0) != 0x80;
+  return chars >= width ? s : s + std::string(width - chars, ' ');
 }
 
-std::string number(double v) {
-  if (!std::isfinite(v)) return "null";
+std::string fixed(double v, int decimals = 0) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.6g", v);
+  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
   return buf;
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+// Digits (with an optional minus) as a number, else nullopt.
+std::optional<std::int64_t> wholeNumber(const std::string& s) {
+  if (s.empty() || s.size() > 18 || s.find_first_not_of("-0123456789") != std::string::npos ||
+      s.find('-', 1) != std::string::npos || s == "-")
+    return std::nullopt;
+  return std::stoll(s);
 }
 
-struct TestResult {
-  const TestInfo* info;
-  std::vector<double> rates;
-  std::string label;
-  drawtests::KernelWindow window;
+// ---- outputs ------------------------------------------------------------------
+
+struct Outputs {
+  const Options& o;
+  std::string failure;  // the first write that failed
+
+  // Writes the result file and the tables. Targets that are not regular
+  // files (a pipe, a terminal) can only be written once, at the end.
+  bool write(const results::Result& r, bool final) {
+    const struct {
+      const std::optional<std::string>& path;
+      std::string (*text)(const results::Result&);
+    } files[] = {
+        {o.json, [](const results::Result& x) { return results::toJson(x).dump(2) + "\n"; }},
+        {o.csv, results::toCsv},
+        {o.markdown, results::toMarkdown},
+    };
+    for (const auto& f : files) {
+      if (!f.path || (!final && runner::isSpecialFile(*f.path))) continue;
+      std::string why;
+      if (!runner::writeFileAtomically(*f.path, f.text(r), &why)) {
+        if (failure.empty()) failure = why;
+        return false;
+      }
+    }
+    return true;
+  }
 };
 
-// A click at the centre of a control, on the headless screen.
-void clickOn(display::HeadlessDisplay& screen, shell::frmMainForm& f, const forms::Control& c) {
-  const display::Rect w = f.window()->clientRect();
-  const display::Rect r = c.pixelRect();
-  screen.click(w.x + r.x + r.width / 2, w.y + r.y + r.height / 2);
-  forms::DoEvents();
+// Every output path is usable before the first test runs.
+bool checkOutputs(const Options& o, std::string* why) {
+  if (o.out && !runner::prepareOutputFolder(*o.out, why)) return false;
+  for (const auto* p : {&o.json, &o.csv, &o.markdown})
+    if (*p && !runner::checkOutputFile(**p, why)) return false;
+  return true;
+}
+
+// ---- the run ------------------------------------------------------------------
+
+struct Driver {
+  display::HeadlessDisplay* headless = nullptr;
+  runner::DrivenDisplay* driven = nullptr;
+
+  // A click at the centre of a control, as the user would give it.
+  void click(shell::frmMainForm& f, const forms::Control& c) {
+    const display::Rect w = f.window()->clientRect();
+    const display::Rect r = c.pixelRect();
+    if (headless != nullptr)
+      headless->click(w.x + r.x + r.width / 2, w.y + r.y + r.height / 2);
+    else
+      driven->click(f.window()->id(), r.x + r.width / 2, r.y + r.height / 2);
+    forms::DoEvents();
+  }
+};
+
+void printList() {
+  std::printf("%-10s %-16s %s\n", "test", "unit", "reference");
+  for (const TestInfo& t : runner::kTests) {
+    const drawtests::TestRow& row = drawtests::TestRowOfButton(t.button);
+    std::printf("%-10s %-16s %.0f\n", t.word, trimmed(row.unit).c_str(), shell::kReferenceRates[t.slot]);
+  }
+}
+
+// The summary after the report: per test in button order, with the button's
+// caption, the spread of its rates and the points of the median.
+void printSummary(shell::frmMainForm& f, const Options& o, const results::Result& r) {
+  std::printf("\n%s %12s %10s %12s %12s %8s  %s\n", padded("test", 16).c_str(), "median", "MAD", "min", "max",
+              "points", "cv");
+  std::vector<std::string> noisy;
+  for (int button = 1; button <= 8; ++button) {
+    const auto it = std::find_if(r.tests.begin(), r.tests.end(), [&](const results::TestResult& t) {
+      return std::any_of(o.tests.begin(), o.tests.end(),
+                         [&](const TestInfo* i) { return i->button == button && t.name == i->word; });
+    });
+    if (it == r.tests.end() || it->samples.empty()) continue;
+    const results::Summary s = it->summary();
+    const std::string caption = forms::windows1252ToUtf8(f.Command(button).Caption());
+    std::printf("%s %12s %10s %12s %12s %8s  %s%s\n", padded(caption, 16).c_str(), fixed(s.median).c_str(),
+                fixed(s.mad).c_str(), fixed(s.min).c_str(), fixed(s.max).c_str(),
+                fixed(results::pointsOf(s.median, it->reference), 1).c_str(),
+                s.cv ? (fixed(*s.cv * 100, 1) + " %").c_str() : "-", s.noisy ? "  noisy" : "");
+    if (s.noisy) noisy.push_back(caption);
+  }
+  if (r.score) {
+    std::printf("\nScore of the medians: %s\n", fixed(r.score->ofMedians, 1).c_str());
+    std::printf("Score of the last run (as the window shows it): %lld\n",
+                static_cast<long long>(r.score->lastRun));
+  } else {
+    std::printf("\nNo score: %s\n", r.run.complete ? "not a complete run of all eight tests"
+                                                    : "the run was not completed");
+  }
+  if (!noisy.empty()) {
+    std::string list;
+    for (const std::string& n : noisy) list += (list.empty() ? "" : ", ") + n;
+    std::printf("Noisy (coefficient of variation above %.0f %%): %s\n", results::kNoisyCv * 100, list.c_str());
+  }
+}
+
+void printStats(const std::vector<results::TestResult>& tests) {
+  for (const results::TestResult& t : tests) {
+    if (t.samples.empty() || !t.samples.back().calls) continue;
+    const results::Sample& s = t.samples.back();
+    std::printf("\n%s: %llu random draws between the timer readings\n", t.name.c_str(),
+                static_cast<unsigned long long>(s.randomDraws.value_or(0)));
+    for (const auto& [name, count] : *s.calls)
+      std::printf("  %-22s %llu\n", name.c_str(), static_cast<unsigned long long>(count));
+  }
 }
 
 }  // namespace
@@ -188,145 +207,229 @@ void clickOn(display::HeadlessDisplay& screen, shell::frmMainForm& f, const form
 int main(int argc, char** argv) {
   Options o;
   std::string error;
-  const int parsed = parse(argc, argv, &o, &error);
-  if (parsed == 1) {
-    std::fputs(kUsage, stdout);
-    return 0;
+  switch (runner::parseOptions(argc, argv, &o, &error)) {
+    case runner::Action::Help:
+      std::fputs(runner::kUsage, stdout);
+      return runner::kExitOk;
+    case runner::Action::Version: {
+      const results::Program p = runner::programInfo();
+      std::printf("vex2d-run %s (%s, %s, %s)\n", p.version.c_str(), p.revision.c_str(), p.buildType.c_str(),
+                  p.compiler.c_str());
+      return runner::kExitOk;
+    }
+    case runner::Action::List:
+      printList();
+      return runner::kExitOk;
+    case runner::Action::UsageError:
+      std::fprintf(stderr, "vex2d-run: %s\n%s", error.c_str(), runner::kUsage);
+      return runner::kExitUsage;
+    case runner::Action::Run:
+      break;
   }
-  if (parsed == 2) {
-    std::fprintf(stderr, "vex2d-run: %s\n%s", error.c_str(), kUsage);
-    return 2;
+  if (!checkOutputs(o, &error)) {
+    say(error);
+    return runner::kExitUsage;
   }
+  installStopHandlers();
 
-  display::HeadlessDisplay screen(o.width, o.height);
+  results::Result result;
+  result.program = runner::programInfo();
+  result.context = runner::machineContext();
+  const results::LoadAverage& load = result.context.loadAtStart;
+  if (load.one > result.context.cores / 2.0)
+    say("warning: the machine is busy (load average " + fixed(load.one, 2) + " on " +
+        std::to_string(result.context.cores) + " cores); the rates will be noisy");
+
+  // The display: an in-memory screen, or the user's through SDL.
+  std::unique_ptr<display::Display> screen;
+  Driver driver;
+  if (o.display == runner::DisplayKind::Sdl) {
+    std::unique_ptr<display::Display> real = display::createSdlDisplay(&error);
+    if (!real) {
+      say("no usable display (" + error + ")");
+      return runner::kExitUsage;
+    }
+    const char* driverName = SDL_GetCurrentVideoDriver();
+    result.context.display = driverName != nullptr ? driverName : "unknown";
+    auto driven = std::make_unique<runner::DrivenDisplay>(std::move(real));
+    driver.driven = driven.get();
+    screen = std::move(driven);
+  } else {
+    auto headless = std::make_unique<display::HeadlessDisplay>(o.width, o.height);
+    driver.headless = headless.get();
+    result.context.display = "headless";
+    screen = std::move(headless);
+  }
+  result.context.screenWidth = screen->screenWidth();
+  result.context.screenHeight = screen->screenHeight();
+
   forms::RealClock clock;
-  forms::startRuntime(screen, clock, o.out.value_or(""));
+  forms::startRuntime(*screen, clock, o.out.value_or(""));
   shell::setReportFolder(o.out ? std::optional<std::string>(*o.out) : std::nullopt);
   shell::installHandlers();
   shell::showMainWindow();
   forms::DoEvents();
   shell::frmMainForm& f = shell::frmMain();
 
-  std::vector<const TestInfo*> selected;
-  for (const TestInfo& t : kTests)
-    if (o.test == "all" || o.test == t.word) selected.push_back(&t);
-  std::vector<TestResult> results;
-  for (const TestInfo* t : selected) results.push_back(TestResult{t, {}, {}, {}});
+  result.run.mode = o.buffered ? "buffered" : "direct";
+  result.run.repeat = o.repeat;
+  result.run.warmup = o.warmup;
+  for (const TestInfo* t : o.tests) {
+    const drawtests::TestRow& row = drawtests::TestRowOfButton(t->button);
+    results::TestResult tr;
+    tr.name = t->word;
+    tr.unit = trimmed(row.unit);
+    tr.numerator = row.numerator;
+    // The text test draws 1000 characters at each of its font sizes.
+    tr.primitives = std::int64_t{row.iterations} * (t->button == 1 ? drawtests::kTextCharsPerSize : 1);
+    tr.reference = shell::kReferenceRates[t->slot];
+    result.run.tests.push_back(t->word);
+    result.tests.push_back(std::move(tr));
+  }
 
-  // Progress on standard error, and a picture of each test's last surface.
+  Outputs outputs{o, {}};
+  // A first file right away: a run killed in its first test still leaves
+  // where and how it was started.
+  if (!outputs.write(result, false)) {
+    say(outputs.failure);
+    forms::stopRuntime();
+    return runner::kExitOutputFailed;
+  }
+
+  const int repetitions = o.warmup + o.repeat;
   int repetition = 0;
+  bool recording = false;
+  using Steady = std::chrono::steady_clock;
+  const auto elapsedSince = [](Steady::time_point t) {
+    return std::chrono::duration<double>(Steady::now() - t).count();
+  };
+  const auto stopRequested = [&] { return g_stopSignal != 0 || !outputs.failure.empty(); };
+
+  // Each test's handler, wrapped: nothing new starts once a stop is asked
+  // for, and each recorded repetition is kept and written at once.
   const TestInfo* running = nullptr;
-  bool pictured = false;
-  for (const TestInfo* t : selected) {
-    auto original = f.testHandlers[static_cast<std::size_t>(t->button)];
-    f.testHandlers[static_cast<std::size_t>(t->button)] = [&, t, original] {
-      std::fprintf(stderr, "vex2d-run: repetition %d of %d: %s\n", repetition, o.repeat, t->word);
+  for (std::size_t i = 0; i < o.tests.size(); ++i) {
+    const TestInfo* t = o.tests[i];
+    auto& handler = f.testHandlers[static_cast<std::size_t>(t->button)];
+    handler = [&, t, i, original = handler] {
+      if (stopRequested()) return;
       running = t;
-      pictured = false;
       original();
+      running = nullptr;
+      const drawtests::KernelWindow& w = drawtests::LastKernelWindow(t->slot);
+      results::TestResult& tr = result.tests[i];
+      const std::string label = forms::windows1252ToUtf8(f.Label(t->button).Caption());
+      const std::string where = recording ? "repetition " + std::to_string(repetition - o.warmup) + " of " +
+                                                std::to_string(o.repeat)
+                                          : "warm-up " + std::to_string(repetition) + " of " +
+                                                std::to_string(o.warmup);
+      if (!w.measured || !(w.elapsed() > 0)) {
+        say(std::string(t->word) + ": no time was measured (" + where + ")");
+        return;
+      }
+      const double rate = tr.numerator / w.elapsed();
+      say(std::string(t->word) + ": " + fixed(rate) + " " + tr.unit + " (" + where + ")");
+      if (!recording) return;
+      results::Sample s{w.elapsed(), rate, results::pointsOf(rate, tr.reference), label, std::nullopt, std::nullopt};
+      if (o.stats) {
+        std::map<std::string, std::uint64_t> calls;
+        for (std::size_t k = 0; k < gdi::kFnCount; ++k) {
+          const auto fn = static_cast<gdi::Fn>(k);
+          if (w.calls(fn) != 0) calls[std::string(gdi::fnName(fn))] = w.calls(fn);
+        }
+        s.calls = std::move(calls);
+        s.randomDraws = w.randomDraws();
+      }
+      tr.samples.push_back(std::move(s));
+      result.context.loadAtEnd = runner::loadAverage();
+      if (!outputs.write(result, false)) say(outputs.failure + "; stopping");
     };
   }
+  // The picture of each recorded test: its surface's hash, and a PNG.
   f.onTestEnd = [&] {
-    if (!o.out || running == nullptr || pictured || repetition != o.repeat) return;
-    pictured = true;
+    if (!recording || running == nullptr) return;
+    const gdi::PixelView view = shell::frmTest().backBuffer();
+    const auto it = std::find(result.run.tests.begin(), result.run.tests.end(), running->word);
+    result.tests[static_cast<std::size_t>(it - result.run.tests.begin())].surfaceSha1 = runner::surfaceSha1(view);
+    if (!o.out) return;
     const std::string png = *o.out + "/" + running->word + ".png";
-    if (!display::writePng(png, shell::frmTest().backBuffer()))
-      std::fprintf(stderr, "vex2d-run: cannot write %s\n", png.c_str());
+    std::string why;
+    if (!runner::replaceFileAtomically(png, [&](const std::string& tmp) { return display::writePng(tmp, view); },
+                                       &why) &&
+        outputs.failure.empty()) {
+      outputs.failure = why;
+      say(why + "; stopping");
+    }
   };
 
   // The mode, as a user picks it.
-  clickOn(screen, f, f.Option1(o.buffered ? 1 : 0));
+  driver.click(f, f.Option1(o.buffered ? 1 : 0));
   if (f.lMode != (o.buffered ? 1 : 0)) {
-    std::fprintf(stderr, "vex2d-run: the mode button did not take\n");
-    return 1;
-  }
-  for (repetition = 1; repetition <= o.repeat; ++repetition) {
-    if (o.test == "all")
-      clickOn(screen, f, f.CmdTest());
-    else
-      clickOn(screen, f, f.Command(selected.front()->button));
-    for (TestResult& r : results) {
-      const drawtests::KernelWindow& w = drawtests::LastKernelWindow(r.info->slot);
-      const double k = drawtests::TestRowOfButton(r.info->button).numerator;
-      r.rates.push_back(w.measured && w.elapsed() > 0 ? k / w.elapsed() : 0.0);
-      r.label = f.Label(r.info->button).Caption();
-      r.window = w;
-    }
+    say("the mode button did not take");
+    forms::stopRuntime();
+    return runner::kExitOutputFailed;
   }
 
-  // The report: what "Copy to clipboard" puts on the clipboard. Before the
-  // first complete run the button is disabled; the same text is then read
-  // from the window.
+  std::optional<std::int64_t> lastRunScore;
+  int recorded = 0;
+  double spent = 0;
+  for (repetition = 1; repetition <= repetitions && !stopRequested(); ++repetition) {
+    recording = repetition > o.warmup;
+    const std::string left = repetition == 1
+                                 ? "time left not known yet"
+                                 : "about " + fixed(spent / (repetition - 1) * (repetitions - repetition + 1)) +
+                                       " s left";
+    say((recording ? "repetition " + std::to_string(repetition - o.warmup) + " of " + std::to_string(o.repeat)
+                   : "warm-up " + std::to_string(repetition) + " of " + std::to_string(o.warmup)) +
+        ", " + left);
+    const Steady::time_point start = Steady::now();
+    if (o.all) {
+      driver.click(f, f.CmdTest());
+    } else {
+      for (const TestInfo* t : o.tests) driver.click(f, f.Command(t->button));
+    }
+    spent += elapsedSince(start);
+    if (stopRequested()) break;
+    if (recording) {
+      ++recorded;
+      if (o.all) lastRunScore = wholeNumber(f.Label91().Caption());
+    }
+  }
+  const bool interrupted = g_stopSignal != 0;
+  result.run.complete = recorded == o.repeat;
+  if (result.run.complete && o.all && lastRunScore)
+    result.score = results::Score{results::scoreOfMedians(result.tests), *lastRunScore};
+  if (!result.run.complete)
+    say("the run is incomplete: " + std::to_string(recorded) + " of " + std::to_string(o.repeat) +
+        " repetitions finished; what was measured is kept");
+
+  // The report: what "Copy to clipboard" puts on the clipboard (and, with
+  // --out, in its dated file). Before the first complete run the button is
+  // disabled; the same text is then read from the window.
   std::string report;
   if (f.Command(10).Enabled()) {
-    clickOn(screen, f, f.Command(10));
-    report = screen.clipboardText();
+    std::string reportFile;
+    f.Command10_Click = [&] { reportFile = shell::Command10_Click(f); };
+    driver.click(f, f.Command(10));
+    report = screen->clipboardText();
+    if (o.out && reportFile.empty() && outputs.failure.empty()) outputs.failure = "cannot write the report file";
   } else {
     report = forms::windows1252ToUtf8(shell::ReportText(f));
   }
   std::fwrite(report.data(), 1, report.size(), stdout);
   std::fputs("\n", stdout);
+  printSummary(f, o, result);
+  if (o.stats) printStats(result.tests);
+  std::fflush(stdout);
 
-  if (o.repeat > 1 || o.stats) {
-    std::printf("\n%-10s %12s %12s %12s\n", "test", "median", "min", "max");
-    for (const TestResult& r : results) {
-      const auto [lo, hi] = std::minmax_element(r.rates.begin(), r.rates.end());
-      std::printf("%-10s %12.0f %12.0f %12.0f\n", r.info->word, median(r.rates), *lo, *hi);
-    }
-  }
-  if (o.stats) {
-    for (const TestResult& r : results) {
-      std::printf("\n%s: %llu random draws between the timer readings\n", r.info->word,
-                  static_cast<unsigned long long>(r.window.randomDraws()));
-      for (std::size_t i = 0; i < gdi::kFnCount; ++i) {
-        const auto fn = static_cast<gdi::Fn>(i);
-        if (r.window.calls(fn) != 0)
-          std::printf("  %-22s %llu\n", std::string(gdi::fnName(fn)).c_str(),
-                      static_cast<unsigned long long>(r.window.calls(fn)));
-      }
-    }
-  }
-
-  if (o.json) {
-    std::ostringstream j;
-    j << "{\"mode\": " << (o.buffered ? "\"buffered\"" : "\"direct\"") << ", \"screen\": {\"width\": " << o.width
-      << ", \"height\": " << o.height << "}";
-    if (o.test == "all") {
-      // The score as the window shows it, as a number.
-      const std::string score = f.Label91().Caption();
-      const bool digits = !score.empty() && score.find_first_not_of("-0123456789") == std::string::npos;
-      j << ", \"score\": " << (digits ? score : std::string("null"));
-    }
-    j << ", \"cpu\": " << jsonString(cpuName()) << ", \"build_type\": " << jsonString(VEX2D_BUILD_TYPE)
-      << ", \"tests\": [";
-    for (std::size_t n = 0; n < results.size(); ++n) {
-      const TestResult& r = results[n];
-      j << (n ? ", " : "") << "{\"name\": \"" << r.info->word << "\", \"rate\": " << number(median(r.rates))
-        << ", \"rates\": [";
-      for (std::size_t k = 0; k < r.rates.size(); ++k) j << (k ? ", " : "") << number(r.rates[k]);
-      j << "], \"label\": " << jsonString(r.label);
-      if (o.stats) {
-        j << ", \"calls\": {";
-        bool first = true;
-        for (std::size_t i = 0; i < gdi::kFnCount; ++i) {
-          const auto fn = static_cast<gdi::Fn>(i);
-          if (r.window.calls(fn) == 0) continue;
-          j << (first ? "" : ", ") << "\"" << gdi::fnName(fn) << "\": " << r.window.calls(fn);
-          first = false;
-        }
-        j << "}, \"random_draws\": " << r.window.randomDraws();
-      }
-      j << "}";
-    }
-    j << "]}\n";
-    std::ofstream file(*o.json, std::ios::binary | std::ios::trunc);
-    file << j.str();
-    if (!file.good()) {
-      std::fprintf(stderr, "vex2d-run: cannot write %s\n", o.json->c_str());
-      forms::stopRuntime();
-      return 1;
-    }
+  result.context.loadAtEnd = runner::loadAverage();
+  const bool failedBefore = !outputs.failure.empty();
+  if (!outputs.write(result, true) || failedBefore) {
+    if (!failedBefore) say(outputs.failure);
+    forms::stopRuntime();
+    return runner::kExitOutputFailed;
   }
   forms::stopRuntime();
-  return 0;
+  if (interrupted) return 128 + g_stopSignal;
+  return runner::kExitOk;
 }

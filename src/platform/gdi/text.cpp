@@ -93,6 +93,7 @@ struct Glyph {
 
 struct Face {
   FT_Face ft = nullptr;
+  std::string file;        // the font file fontconfig gave
   bool symbolMap = false;  // the face has only a symbol cmap: codes live at U+F000
   bool embolden = false;   // fontconfig asks for synthetic bold
   bool oblique = false;    // fontconfig asks for synthetic italic
@@ -270,6 +271,7 @@ Face* openFace(FontSystem& fs, FcPattern* match, bool bold, bool italic) {
 
   auto face = std::make_unique<Face>();
   face->ft = ft;
+  face->file = reinterpret_cast<const char*>(file);
   if (FT_Select_Charmap(ft, FT_ENCODING_UNICODE) != 0)
     face->symbolMap = FT_Select_Charmap(ft, FT_ENCODING_MS_SYMBOL) == 0;
   face->embolden = embolden != FcFalse;
@@ -772,6 +774,11 @@ const Realization* realizeFont(const LOGFONTA& lf) {
   Face* face = faceFor(lf.lfFaceName, sizeof(lf.lfFaceName), bold, italic);
   if (face == nullptr) return nullptr;
   return realize(*face, ppemFor(*face, lf.lfHeight));
+}
+
+std::string fontFileFor(const char* faceName) {
+  const Face* face = faceFor(faceName, std::strlen(faceName), false, false);
+  return face != nullptr ? face->file : std::string();
 }
 
 const Realization* systemFontRealization() {
