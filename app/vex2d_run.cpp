@@ -399,23 +399,25 @@ int main(int argc, char** argv) {
   result.run.complete = recorded == o.repeat;
   if (result.run.complete && o.all && lastRunScore)
     result.score = results::Score{results::scoreOfMedians(result.tests), *lastRunScore};
+  if (interrupted)
+    say(std::string("interrupted by ") + (g_stopSignal == SIGINT ? "SIGINT" : "SIGTERM") +
+        (o.all ? "; the window's score below counts only the tests that ran" : ""));
   if (!result.run.complete)
     say("the run is incomplete: " + std::to_string(recorded) + " of " + std::to_string(o.repeat) +
         " repetitions finished; what was measured is kept");
 
-  // The report: what "Copy to clipboard" puts on the clipboard (and, with
-  // --out, in its dated file). Before the first complete run the button is
-  // disabled; the same text is then read from the window.
-  std::string report;
-  if (f.Command(10).Enabled()) {
-    std::string reportFile;
-    f.Command10_Click = [&] { reportFile = shell::Command10_Click(f); };
+  // The report: what "Copy to clipboard" puts on the clipboard and, with
+  // --out, in its dated file. Before the first complete run the button is
+  // disabled; its handler then runs without the click, so single tests and
+  // interrupted runs get the same report of what the window shows.
+  std::string reportFile;
+  f.Command10_Click = [&] { reportFile = shell::Command10_Click(f); };
+  if (f.Command(10).Enabled())
     driver.click(f, f.Command(10));
-    report = screen->clipboardText();
-    if (o.out && reportFile.empty() && outputs.failure.empty()) outputs.failure = "cannot write the report file";
-  } else {
-    report = forms::windows1252ToUtf8(shell::ReportText(f));
-  }
+  else
+    f.Command10_Click();
+  const std::string report = screen->clipboardText();
+  if (o.out && reportFile.empty() && outputs.failure.empty()) outputs.failure = "cannot write the report file";
   std::fwrite(report.data(), 1, report.size(), stdout);
   std::fputs("\n", stdout);
   printSummary(f, o, result);
