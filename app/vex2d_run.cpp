@@ -184,6 +184,16 @@ void printSummary(shell::frmMainForm& f, const Options& o, const results::Result
     std::printf("\nNo score: %s\n", r.run.complete ? "not a complete run of all eight tests"
                                                     : "the run was not completed");
   }
+  const int samples = r.run.complete ? r.run.repeat : -1;
+  if (samples > 1)
+    std::printf("Samples: %d per test%s\n", samples,
+                r.run.warmup > 0 ? (" after " + std::to_string(r.run.warmup) + " unrecorded warm-up repetition" +
+                                    (r.run.warmup > 1 ? "s" : ""))
+                                       .c_str()
+                                 : ", the first of them cold (no --warmup)");
+  const results::LoadAverage& load = r.context.loadAtStart;
+  if (load.one > r.context.cores / 2.0)
+    std::printf("Busy: the load average was %.2f on %d cores at the start\n", load.one, r.context.cores);
   if (!noisy.empty()) {
     std::string list;
     for (const std::string& n : noisy) list += (list.empty() ? "" : ", ") + n;
