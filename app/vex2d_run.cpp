@@ -47,7 +47,10 @@ using runner::TestInfo;
 volatile std::sig_atomic_t g_stopSignal = 0;
 
 extern "C" void onStopSignal(int signo) {
-  if (g_stopSignal != 0) _exit(128 + signo);
+  if (g_stopSignal != 0) {
+    runner::removeTemporaryInProgress();
+    _exit(128 + signo);
+  }
   g_stopSignal = signo;
 }
 

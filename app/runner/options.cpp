@@ -104,6 +104,7 @@ bool setPath(const char* name, const std::string& v, std::optional<std::string>*
 Action parseOptions(int argc, char** argv, Options* o, std::string* error) {
   parseTests("all", o, error);
   Action action = Action::Run;
+  bool screenGiven = false;
   optind = 0;  // GNU getopt: start afresh (the tests parse many command lines)
   opterr = 0;  // our own messages
   while (true) {
@@ -136,6 +137,7 @@ Action parseOptions(int argc, char** argv, Options* o, std::string* error) {
           *error = "--screen must be WxH with sizes from 64 to 16384, not " + v;
           return Action::UsageError;
         }
+        screenGiven = true;
         break;
       }
       case kRepeat:
@@ -193,6 +195,10 @@ Action parseOptions(int argc, char** argv, Options* o, std::string* error) {
   }
   if (optind < argc) {
     *error = std::string("unexpected argument ") + argv[optind];
+    return Action::UsageError;
+  }
+  if (screenGiven && o->display == DisplayKind::Sdl) {
+    *error = "--screen sets the headless screen; with --display sdl the real screen's size is used";
     return Action::UsageError;
   }
   // Two outputs under one name would overwrite each other.

@@ -13,6 +13,10 @@ namespace runner {
 
 namespace {
 
+// The temporary being written, for a signal that ends the process midway.
+// Points into a string that lives until the replacement is over.
+const char* volatile g_temporaryInProgress = nullptr;
+
 std::string folderOf(const std::string& path) {
   const std::string parent = std::filesystem::path(path).parent_path().string();
   return parent.empty() ? "." : parent;
@@ -145,6 +149,7 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
 bool replaceFileAtomically(const std::string& path, const std::function<bool(const std::string&)>& write,
                            std::string* why) {
   const std::string temporary = temporaryFor(path);
+  g_temporaryInProgress = temporary.c_str();
   errno = 0;
   bool ok = write(temporary);
   if (ok) {
@@ -153,10 +158,18 @@ bool replaceFileAtomically(const std::string& path, const std::function<bool(con
     const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
     ok = fd >= 0 && syncAndClose(fd);
   }
-  if (ok && ::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  if (ok && ::rename(temporary.c_str(), path.c_str()) == 0) {
+    g_temporaryInProgress = nullptr;
+    return true;
+  }
   const int error = errno != 0 ? errno : EIO;
   ::unlink(temporary.c_str());
+  g_temporaryInProgress = nullptr;
   return fail(why, "cannot write " + path, error);
+}
+
+void removeTemporaryInProgress() {
+  if (const char* t = g_temporaryInProgress; t != nullptr) ::unlink(t);
 }
 
 }  // namespace runner

@@ -33,4 +33,8 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
 bool replaceFileAtomically(const std::string& path, const std::function<bool(const std::string&)>& write,
                            std::string* why);
 
+// Removes the temporary of a replacement in progress, if any; safe to call
+// from a signal handler that is about to end the process.
+void removeTemporaryInProgress();
+
 }  // namespace runner

@@ -44,9 +44,9 @@ TEST(Options, DefaultsAreOneHeadlessDirectCompleteRun) {
 
 TEST(Options, BothSpellingsOfAValueGiveTheSameOptions) {
   for (const auto& args : {std::vector<std::string>{"--mode", "buffered", "--repeat", "3", "--warmup", "2",
-                                                    "--screen", "320x200", "--json", "r.json", "--display", "sdl"},
+                                                    "--screen", "320x200", "--json", "r.json", "--csv", "r.csv"},
                            std::vector<std::string>{"--mode=buffered", "--repeat=3", "--warmup=2",
-                                                    "--screen=320x200", "--json=r.json", "--display=sdl"}}) {
+                                                    "--screen=320x200", "--json=r.json", "--csv=r.csv"}}) {
     const Parsed p = parse(args);
     ASSERT_EQ(p.action, Action::Run) << p.error;
     EXPECT_TRUE(p.options.buffered);
@@ -55,8 +55,10 @@ TEST(Options, BothSpellingsOfAValueGiveTheSameOptions) {
     EXPECT_EQ(p.options.width, 320);
     EXPECT_EQ(p.options.height, 200);
     EXPECT_EQ(p.options.json.value_or(""), "r.json");
-    EXPECT_EQ(p.options.display, DisplayKind::Sdl);
+    EXPECT_EQ(p.options.csv.value_or(""), "r.csv");
   }
+  EXPECT_EQ(parse({"--display=sdl"}).options.display, DisplayKind::Sdl);
+  EXPECT_EQ(parse({"--display", "sdl"}).options.display, DisplayKind::Sdl);
 }
 
 TEST(Options, SeveralTestsRunInRunOrderWhateverTheOrderGiven) {
@@ -102,6 +104,8 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
       {{"--warmup", "x"}, "--warmup must be a number from 0 to 1000, not x"},
       {{"stray"}, "unexpected argument stray"},
       {{"--json", "a", "--markdown", "a"}, "two outputs are both a"},
+      {{"--screen", "640x480", "--display", "sdl"},
+       "--screen sets the headless screen; with --display sdl the real screen's size is used"},
   };
   for (const auto& c : cases) {
     const Parsed p = parse(c.args);
