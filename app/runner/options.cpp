@@ -153,17 +153,15 @@ Action parseOptions(int argc, char** argv, Options* o, std::string* error) {
         }
         break;
       case kOut:
-        if (!setPath("out", v, &o->out, error)) return Action::UsageError;
-        break;
       case kJson:
-        if (!setPath("json", v, &o->json, error)) return Action::UsageError;
-        break;
       case kCsv:
-        if (!setPath("csv", v, &o->csv, error)) return Action::UsageError;
+      case kMarkdown: {
+        std::optional<std::string>* const slots[] = {&o->out, &o->json, &o->csv, &o->markdown};
+        const char* const names[] = {"out", "json", "csv", "markdown"};
+        const int k = id - kOut;
+        if (!setPath(names[k], v, slots[k], error)) return Action::UsageError;
         break;
-      case kMarkdown:
-        if (!setPath("markdown", v, &o->markdown, error)) return Action::UsageError;
-        break;
+      }
       case kStats:
         o->stats = true;
         break;
