@@ -26,7 +26,8 @@ const char kUsage[] =
     "  --list                    the tests with their units and reference rates\n"
     "  --version                 the program's version and revision\n"
     "  --help                    this text\n"
-    "Exit status: 0 done, 1 an output could not be written, 2 usage error,\n"
+    "Exit status: 0 done, 1 an output could not be written, 2 usage error (also an\n"
+    "unusable output path, or no display for --display sdl),\n"
     "130 or 143 interrupted by SIGINT or SIGTERM (what was measured is written).\n";
 
 namespace {
