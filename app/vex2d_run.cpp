@@ -22,6 +22,7 @@
 #include "shell/program.h"
 #include "tests/handlers.h"
 #include "tests/protocol.h"
+#include "version.h"
 
 #ifndef VEX2D_BUILD_TYPE
 #define VEX2D_BUILD_TYPE "unknown"
@@ -186,6 +187,10 @@ void clickOn(display::HeadlessDisplay& screen, shell::frmMainForm& f, const form
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("%s\n", app::versionLine("vex2d-run").c_str());
+    return 0;
+  }
   Options o;
   std::string error;
   const int parsed = parse(argc, argv, &o, &error);

@@ -18,7 +18,7 @@ namespace {
 constexpr int kWidth = 900;
 constexpr int kLeft = 170;   // where the bars start (ratio 0)
 constexpr int kRight = 90;   // room for the ratio texts
-constexpr int kTop = 64;
+constexpr int kTop = 80;
 constexpr int kBar = 16;
 constexpr int kGap = 10;
 constexpr int kFont = 13;
