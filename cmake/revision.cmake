@@ -1,17 +1,17 @@
-# Writes the header with `git describe` of the source tree; run at every
-# build, it rewrites the header only when the revision changed, so nothing
-# rebuilds needlessly.
+# Writes the program's revision (git describe) into OUT, touching the file
+# only when the text changes so that nothing rebuilds for nothing.
 execute_process(COMMAND git describe --always --dirty --tags
                 WORKING_DIRECTORY "${SOURCE_DIR}"
                 OUTPUT_VARIABLE revision OUTPUT_STRIP_TRAILING_WHITESPACE
-                RESULT_VARIABLE status ERROR_QUIET)
+                ERROR_QUIET RESULT_VARIABLE status)
 if(NOT status EQUAL 0 OR revision STREQUAL "")
   set(revision "unknown")
 endif()
-set(content "// Generated at build time by cmake/revision.cmake.\n#pragma once\nnamespace runner {\ninline constexpr const char* kRevision = \"${revision}\";\n}\n")
-if(EXISTS "${OUTPUT}")
-  file(READ "${OUTPUT}" old)
+set(text "#pragma once\n#define VEX2D_REVISION \"${revision}\"\n")
+if(EXISTS "${OUT}")
+  file(READ "${OUT}" old)
+  if(old STREQUAL text)
+    return()
+  endif()
 endif()
-if(NOT old STREQUAL content)
-  file(WRITE "${OUTPUT}" "${content}")
-endif()
+file(WRITE "${OUT}" "${text}")

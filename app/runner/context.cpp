@@ -13,14 +13,8 @@
 
 #include "platform/gdi/blit_rows.h"
 #include "platform/gdi/text.h"
-#include "runner/revision.h"
+#include "version.h"
 
-#ifndef VEX2D_BUILD_TYPE
-#define VEX2D_BUILD_TYPE "unknown"
-#endif
-#ifndef VEX2D_VERSION
-#define VEX2D_VERSION "unknown"
-#endif
 
 namespace runner {
 
@@ -53,9 +47,9 @@ std::string dotted(int major, int minor, int patch) {
 results::Program programInfo() {
   results::Program p;
   p.name = "vex2d-run";
-  p.version = VEX2D_VERSION;
-  p.revision = kRevision;
-  p.buildType = VEX2D_BUILD_TYPE;
+  p.version = app::programVersion();
+  p.revision = app::programRevision();
+  p.buildType = app::programBuildType();
 #if defined(__clang__)
   p.compiler = "clang " __clang_version__;
 #elif defined(__GNUC__)

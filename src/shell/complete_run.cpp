@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <unistd.h>
 
 #include "platform/forms/forms.h"
@@ -29,7 +31,37 @@ constexpr RunStep kRunOrder[] = {
 
 std::optional<std::string> g_reportFolder = std::string();  // "" = the program's folder
 
+// The folder for a report when the program's own folder cannot take it (an
+// installed program lives in a system folder): the user's data folder.
+std::string userReportFolder() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  std::filesystem::path base;
+  if (data != nullptr && data[0] == '/') {
+    base = data;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') return "";
+    base = std::filesystem::path(home) / ".local" / "share";
+  }
+  const std::filesystem::path folder = base / "vex2d" / "reports";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return ec ? "" : folder.string();
+}
+
 }  // namespace
+
+std::string reportFolder() {
+  if (!g_reportFolder) return "";
+  if (!g_reportFolder->empty()) return *g_reportFolder;
+  const std::string own = App::Path();
+  if (::access(own.empty() ? "." : own.c_str(), W_OK) == 0) return own;
+  const std::string user = userReportFolder();
+  if (user.empty()) return own;  // the write fails and says so
+  std::fprintf(stderr, "vex2d: the program's folder %s is not writable; the report is saved in %s\n", own.c_str(),
+               user.c_str());
+  return user;
+}
 
 void CmdTest_Click(frmMainForm& f) {
   std::array<double, 11> points{};
@@ -80,7 +112,7 @@ std::string Command10_Click(frmMainForm& f) {
   resumeNext([&] { Clipboard::SetText(report); });
   if (!g_reportFolder) return "";
 
-  std::string path = g_reportFolder->empty() ? App::Path() : *g_reportFolder;
+  std::string path = reportFolder();
   if (path.empty() || path.back() != '/') path += '/';
   // Date and time come from one reading of the clock, so a click at
   // midnight cannot pair one day's date with the next day's time.

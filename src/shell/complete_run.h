@@ -23,6 +23,12 @@ std::string ReportText(frmMainForm& f);
 // nullopt writes no file (the clipboard still gets the report).
 void setReportFolder(std::optional<std::string> folder);
 
+// The folder the next report goes to: the one set above, else the program's
+// folder when it is writable, else $XDG_DATA_HOME/vex2d/reports (by default
+// ~/.local/share/vex2d/reports), created on demand and named on standard
+// error.
+std::string reportFolder();
+
 // The Click of Command10: the report on the clipboard and in a dated file.
 // Returns the path of the file written, or "" when none was.
 std::string Command10_Click(frmMainForm& f);

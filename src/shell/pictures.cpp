@@ -138,7 +138,10 @@ std::vector<std::uint32_t> makeIcon(int size) {
       const double r = std::sqrt(dx * dx + dy * dy) / (size / 2.0);
       const double a = std::atan2(dy, dx) / (2 * M_PI) + 0.5;
       const COLORREF col = r > 1.0 ? RGB(0, 0, 0) : hue(a, 0.85, r < 0.35 ? 1.0 : 0.85);
-      px[static_cast<std::size_t>(y) * size + x] =
+      // The top byte is the coverage: transparent outside the disc, for
+      // the icon files; the window icon ignores it.
+      const std::uint32_t alpha = r > 1.0 ? 0 : 0xFFu;
+      px[static_cast<std::size_t>(y) * size + x] = (alpha << 24) |
           (static_cast<std::uint32_t>(GetRValue(col)) << 16) | (GetGValue(col) << 8) | GetBValue(col);
     }
   return px;

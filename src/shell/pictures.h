@@ -19,7 +19,8 @@ struct Image {
 
 Image makeStarPicture();     // 500 x 500
 Image makeBubblesPicture();  // 500 x 500
-// The program icon at the given size (32 or 48), Xrgb32.
+// The program icon at the given size (32, 48, 256...), Xrgb32 with the
+// coverage in the top byte (0 outside the disc).
 std::vector<std::uint32_t> makeIcon(int size);
 
 }  // namespace shell

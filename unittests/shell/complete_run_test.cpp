@@ -192,3 +192,32 @@ TEST_F(CompleteRunTest, AnUnwritableFolderStillFillsTheClipboard) {
 }
 
 }  // namespace
+
+namespace {
+
+// An installed program cannot write next to itself: the report goes to the
+// user's data folder, and standard error says where.
+TEST_F(CompleteRunTest, AProgramFolderThatCannotTakeTheReportFallsBackToTheDataFolder) {
+  const std::string data = folder + "-data";
+  const char* old = std::getenv("XDG_DATA_HOME");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+  ASSERT_EQ(::rmdir(folder.c_str()), 0);  // the program's folder is gone: not writable, even for root
+  frmMainForm& f = frmMain();
+  ::testing::internal::CaptureStderr();
+  const std::string path = Command10_Click(f);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  if (old != nullptr) ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else ::unsetenv("XDG_DATA_HOME");
+  const std::string reports = data + "/vex2d/reports/";
+  ASSERT_EQ(path.rfind(reports, 0), 0u) << path;
+  EXPECT_NE(err.find("the report is saved in " + data + "/vex2d/reports"), std::string::npos) << err;
+  EXPECT_NE(readFile(path).find("Score: "), std::string::npos);
+  std::remove(path.c_str());
+  ::rmdir(reports.c_str());
+  ::rmdir((data + "/vex2d").c_str());
+  ::rmdir(data.c_str());
+  ::mkdir(folder.c_str(), 0755);  // for TearDown's tidy-up
+}
+
+}  // namespace
