@@ -17,6 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "charts/overview.h"
 #include "platform/display/headless.h"
 #include "platform/display/png.h"
 #include "platform/forms/forms.h"
@@ -215,6 +216,50 @@ void printStats(const std::vector<results::TestResult>& tests) {
   }
 }
 
+std::string caption(shell::frmMainForm& f, int button) {
+  return forms::windows1252ToUtf8(f.Command(button).Caption());
+}
+
+// Text chunks of every picture the runner writes: how it was drawn.
+std::vector<std::pair<std::string, std::string>> pictureText(const results::Result& r) {
+  return {{"Software", r.program.name + " " + r.program.version + " (" + r.program.revision + ")"},
+          {"vex2d mode", r.run.mode},
+          {"vex2d screen", std::to_string(r.context.screenWidth) + "x" + std::to_string(r.context.screenHeight)},
+          {"vex2d display", r.context.display},
+          {"vex2d SIMD level", r.context.simd}};
+}
+
+// The overview of the run: each test's last picture, label and points, in
+// the order of the buttons.
+charts::Overview overviewOf(shell::frmMainForm& f, const Options& o, const results::Result& r,
+                            const std::map<std::string, charts::Thumbnail>& thumbnails) {
+  charts::Overview ov;
+  ov.title = "Vex2D " + r.program.version + ": " + (r.run.mode == "buffered" ? "DIB buffering" : "direct drawing");
+  ov.subtitle = r.context.date + "   " + std::to_string(r.context.screenWidth) + "x" +
+                std::to_string(r.context.screenHeight) + " " + r.context.display + "   " + r.context.cpu + "   SIMD " +
+                r.context.simd + "   " + std::to_string(o.repeat) + (o.repeat == 1 ? " repetition" : " repetitions") +
+                (r.run.complete ? "" : "   (incomplete)");
+  std::vector<const TestInfo*> byButton(o.tests.begin(), o.tests.end());
+  std::sort(byButton.begin(), byButton.end(), [](const TestInfo* a, const TestInfo* b) { return a->button < b->button; });
+  for (const TestInfo* t : byButton) {
+    const auto it = std::find_if(r.tests.begin(), r.tests.end(), [&](const results::TestResult& x) { return x.name == t->word; });
+    if (it == r.tests.end()) continue;
+    charts::OverviewTest ot;
+    ot.caption = caption(f, t->button);
+    if (!it->samples.empty()) {
+      ot.label = it->samples.back().label;
+      ot.points = results::pointsOf(it->summary().median, it->reference);
+    }
+    if (const auto th = thumbnails.find(t->word); th != thumbnails.end()) ot.picture = th->second;
+    ov.tests.push_back(std::move(ot));
+  }
+  if (r.score) {
+    ov.scoreOfMedians = r.score->ofMedians;
+    ov.scoreShown = r.score->lastRun;
+  }
+  return ov;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -358,17 +403,26 @@ int main(int argc, char** argv) {
       if (!outputs.write(result, false)) say(outputs.failure + "; stopping");
     };
   }
-  // The picture of each recorded test: its surface's hash, and a PNG.
+  // The picture of each recorded test: its surface's hash, and a PNG that
+  // says what it shows; a thumbnail of it for the overview.
+  std::map<std::string, charts::Thumbnail> thumbnails;
   f.onTestEnd = [&] {
     if (!recording || running == nullptr) return;
     const gdi::PixelView view = shell::frmTest().backBuffer();
     const auto it = std::find(result.run.tests.begin(), result.run.tests.end(), running->word);
-    result.tests[static_cast<std::size_t>(it - result.run.tests.begin())].surfaceSha1 = runner::surfaceSha1(view);
+    const std::string sha1 = runner::surfaceSha1(view);
+    result.tests[static_cast<std::size_t>(it - result.run.tests.begin())].surfaceSha1 = sha1;
     if (!o.out) return;
+    thumbnails[running->word] = charts::Thumbnail::of(view, charts::kThumbnailWidth, charts::kThumbnailHeight);
     const std::string png = *o.out + "/" + running->word + ".png";
+    display::PngOptions pngOptions;
+    pngOptions.text = pictureText(result);
+    pngOptions.text.insert(pngOptions.text.begin(), {{"Title", "Vex2D " + caption(f, running->button)},
+                                                       {"vex2d test", running->word},
+                                                       {"vex2d surface SHA-1", sha1}});
     std::string why;
-    if (!runner::replaceFileAtomically(png, [&](const std::string& tmp) { return display::writePng(tmp, view); },
-                                       &why) &&
+    if (!runner::replaceFileAtomically(
+            png, [&](const std::string& tmp) { return display::writePng(tmp, view, pngOptions); }, &why) &&
         outputs.failure.empty()) {
       outputs.failure = why;
       say(why + "; stopping");
@@ -434,6 +488,16 @@ int main(int argc, char** argv) {
   std::fwrite(report.data(), 1, report.size(), stdout);
   std::fputs("\n", stdout);
   printSummary(f, o, result);
+  if (o.out) {
+    const charts::Overview overview = overviewOf(f, o, result, thumbnails);
+    std::string why;
+    const std::string file = *o.out + "/overview.png";
+    if (!runner::replaceFileAtomically(
+            file, [&](const std::string& tmp) { return charts::writeOverview(overview, tmp, pictureText(result)); },
+            &why) &&
+        outputs.failure.empty())
+      outputs.failure = why;
+  }
   if (o.stats) printStats(result.tests);
   std::fflush(stdout);
 
