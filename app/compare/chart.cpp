@@ -69,6 +69,12 @@ bool writeChart(const Comparison& c, const std::string& path) {
     canvas.text(x, plotBottom + 4, ratioText(g).substr(0, g < 10 ? 4 : 5), kFont - 2, RGB(90, 90, 90), Align::Center);
   }
 
+  // The line at 1.0, equal to the base, under the bars and their texts.
+  const int one = xOf(1.0);
+  canvas.line(one, kTop - 8, one, plotBottom + 1, RGB(200, 30, 30), 2);
+  canvas.text(one, kTop - 22, "1.0 = " + (c.labels.empty() ? std::string() : c.labels[0]), kFont - 1, RGB(200, 30, 30),
+              Align::Center);
+
   auto drawBar = [&](int y, double ratio, const RatioInterval* interval, COLORREF color) {
     canvas.fill(kLeft, y + 2, std::max(kLeft + 1, xOf(ratio)), y + kBar - 2, color);
     if (interval != nullptr) {
@@ -100,11 +106,6 @@ bool writeChart(const Comparison& c, const std::string& path) {
     if (c.geometricMeans[i])
       drawBar(y + static_cast<int>(i - 1) * kBar, *c.geometricMeans[i], nullptr, kColors[(i - 1) % std::size(kColors)]);
 
-  // The line at 1.0 over everything: equal to the base.
-  const int one = xOf(1.0);
-  canvas.line(one, kTop - 8, one, plotBottom + 1, RGB(200, 30, 30), 2);
-  canvas.text(one, kTop - 22, "1.0 = " + (c.labels.empty() ? std::string() : c.labels[0]), kFont - 1, RGB(200, 30, 30),
-              Align::Center);
 
   int ly = plotBottom + 26;
   for (std::size_t i = 1; i < c.labels.size(); ++i) {
