@@ -17,13 +17,12 @@
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
 #include "reference_blit.h"
+#include "support.h"
 
 namespace {
 
 using namespace gdi;
-using gdi::detail::setSimdLevel;
-using gdi::detail::SimdLevel;
-using gdi::detail::simdLevelSupported;
+using gdi::SimdLevel;
 using vex2d_test::refBitBlt;
 using vex2d_test::RefDc;
 using vex2d_test::refStretchBlt;
@@ -1055,26 +1054,6 @@ class World {
   std::vector<Dc> dcs_;
 };
 
-// The SIMD levels this processor has; the random streams run once at each.
-std::vector<SimdLevel> levels() {
-  std::vector<SimdLevel> out;
-  for (SimdLevel l : {SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512})
-    if (simdLevelSupported(l)) out.push_back(l);
-  return out;
-}
-
-// Puts the transfers on one SIMD level for the life of the object.
-class ScopedSimdLevel {
- public:
-  explicit ScopedSimdLevel(SimdLevel l) : previous_(setSimdLevel(l)) {}
-  ~ScopedSimdLevel() { setSimdLevel(previous_); }
-  ScopedSimdLevel(const ScopedSimdLevel&) = delete;
-  ScopedSimdLevel& operator=(const ScopedSimdLevel&) = delete;
-
- private:
-  SimdLevel previous_;
-};
-
 // A seeded stream of calls in a world of surfaces `wide` times the base
 // widths, with x coordinates and widths scaled alike, compared against the
 // reference after every call.
@@ -1143,19 +1122,11 @@ void runRandomStream(PixelFormat f, std::uint32_t seed, int wide, int calls) {
   }
 }
 
-const char* levelName(SimdLevel l) {
-  switch (l) {
-    case SimdLevel::Avx512: return "AVX-512";
-    case SimdLevel::Avx2: return "AVX2";
-    default: return "SSE2";
-  }
-}
-
 TEST(BlitRandom, SeededStreamMatchesTheReferenceAfterEveryCall) {
-  for (SimdLevel level : levels()) {
-    ScopedSimdLevel scoped(level);
+  for (SimdLevel level : gditest::supportedSimdLevels()) {
+    gditest::ScopedSimdLevel scoped(level);
     for (PixelFormat f : {PixelFormat::Bgr24, PixelFormat::Xrgb32}) {
-      SCOPED_TRACE(::testing::Message() << levelName(level) << ", "
+      SCOPED_TRACE(::testing::Message() << simdLevelName(level) << ", "
                                         << (f == PixelFormat::Bgr24 ? "24-bit world" : "32-bit world"));
       runRandomStream(f, f == PixelFormat::Bgr24 ? 20240611u : 77u, 1, 2000);
     }
@@ -1165,10 +1136,10 @@ TEST(BlitRandom, SeededStreamMatchesTheReferenceAfterEveryCall) {
 TEST(BlitRandom, WideRowsMatchTheReferenceAtEverySimdLevel) {
   // Rows of up to a few hundred pixels: the 64-pixel steps of the
   // conversions, the aligned middle of the 64-byte loops and their ends.
-  for (SimdLevel level : levels()) {
-    ScopedSimdLevel scoped(level);
+  for (SimdLevel level : gditest::supportedSimdLevels()) {
+    gditest::ScopedSimdLevel scoped(level);
     for (PixelFormat f : {PixelFormat::Bgr24, PixelFormat::Xrgb32}) {
-      SCOPED_TRACE(::testing::Message() << levelName(level) << ", "
+      SCOPED_TRACE(::testing::Message() << simdLevelName(level) << ", "
                                         << (f == PixelFormat::Bgr24 ? "24-bit world" : "32-bit world"));
       runRandomStream(f, f == PixelFormat::Bgr24 ? 9001u : 4242u, 13, 1500);
     }

@@ -513,67 +513,34 @@ RowFn kernelOf(SimdLevel level, PixelFormat dst, PixelFormat src) {
     switch (level) {
       case SimdLevel::Avx512: return dst == Bgr24 ? sameAvx512<K, Bgr24> : sameAvx512<K, Xrgb32>;
       case SimdLevel::Avx2: return dst == Bgr24 ? sameAvx2<K, Bgr24> : sameAvx2<K, Xrgb32>;
-      default: return dst == Bgr24 ? sameSse2<K, Bgr24> : sameSse2<K, Xrgb32>;
+      case SimdLevel::Sse2: return dst == Bgr24 ? sameSse2<K, Bgr24> : sameSse2<K, Xrgb32>;
+      default: return dst == Bgr24 ? sameScalar<K, Bgr24> : sameScalar<K, Xrgb32>;
     }
   }
   if (dst == Xrgb32) {
     switch (level) {
       case SimdLevel::Avx512: return expandAvx512<K>;
       case SimdLevel::Avx2: return expandAvx2<K>;
-      default: return expandSse2<K>;
+      case SimdLevel::Sse2: return expandSse2<K>;
+      default: return expandScalar<K>;
     }
   }
   switch (level) {
     case SimdLevel::Avx512: return packAvx512<K>;
     case SimdLevel::Avx2: return packAvx2<K>;
-    default: return packSse2<K>;
+    case SimdLevel::Sse2: return packSse2<K>;
+    default: return packScalar<K>;
   }
 }
-
-bool probe(SimdLevel level) {
-  // This runs during static initialisation, possibly before the C
-  // runtime has filled in the processor model.
-  __builtin_cpu_init();
-  switch (level) {
-    case SimdLevel::Avx512:
-      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-             __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
-    case SimdLevel::Avx2: return __builtin_cpu_supports("avx2");
-    default: return true;
-  }
-}
-
-const bool kSupported[kSimdLevels] = {probe(SimdLevel::Sse2), probe(SimdLevel::Avx2),
-                                      probe(SimdLevel::Avx512)};
-
-bool detect(SimdLevel level) { return kSupported[static_cast<int>(level)]; }
-
-SimdLevel bestLevel() {
-  if (detect(SimdLevel::Avx512)) return SimdLevel::Avx512;
-  if (detect(SimdLevel::Avx2)) return SimdLevel::Avx2;
-  return SimdLevel::Sse2;
-}
-
-SimdLevel gActive = bestLevel();
 
 }  // namespace
-
-bool simdLevelSupported(SimdLevel level) { return detect(level); }
-
-SimdLevel activeSimdLevel() { return gActive; }
-
-SimdLevel setSimdLevel(SimdLevel level) {
-  const SimdLevel previous = gActive;
-  if (detect(level)) gActive = level;
-  return previous;
-}
 
 void pickPlanned(std::uint8_t* out, const std::uint8_t* line, const PickPlan& plan) {
   pickPlannedAvx512(out, line, plan);
 }
 
 RowFn rowKernel(SimdLevel level, RopKind kind, PixelFormat dst, PixelFormat src) {
-  if (!detect(level)) level = SimdLevel::Sse2;
+  if (!simdLevelSupported(level)) level = SimdLevel::Scalar;
   switch (kind) {
     case RopKind::Copy: return kernelOf<RopKind::Copy>(level, dst, src);
     case RopKind::Or: return kernelOf<RopKind::Or>(level, dst, src);

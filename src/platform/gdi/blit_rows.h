@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/gdi/engine.h"
+#include "platform/gdi/simd.h"
 
 namespace gdi::detail {
 
@@ -27,20 +28,11 @@ constexpr bool readsSource(RopKind k) {
   return k != RopKind::Zero && k != RopKind::Ones && k != RopKind::Invert;
 }
 
-// The instruction sets of the row kernels, each a superset of the one
-// before: SSE2 (every x86-64), AVX2, and AVX-512 with byte permutes
-// (F, BW, VL and VBMI).
-enum class SimdLevel : std::uint8_t { Sse2, Avx2, Avx512 };
-constexpr int kSimdLevels = 3;
-
-// True when this processor can run the kernels of `level`.
-bool simdLevelSupported(SimdLevel level);
-
-// The level the transfers use: the best this processor has, unless a test
-// has chosen another with setSimdLevel. setSimdLevel returns the previous
-// level; a level the processor lacks is not taken.
-SimdLevel activeSimdLevel();
-SimdLevel setSimdLevel(SimdLevel level);
+using gdi::activeSimdLevel;
+using gdi::kSimdLevels;
+using gdi::setSimdLevel;
+using gdi::SimdLevel;
+using gdi::simdLevelSupported;
 
 // d := op(d, s) over n pixels: d in the destination format, s in the source
 // format (null for the operations that ignore it). 32-bit results get 0 in

@@ -13,6 +13,7 @@
 
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/simd.h"
 
 namespace gdi::detail {
 
@@ -115,19 +116,12 @@ inline void fillShortSpan(std::uint8_t* p, std::int32_t n, const FillPattern& pa
 }
 
 // Fills pixels [x0, x1) of one row with the pattern's colour.
-void fillRow24Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
-void fillRow32Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
-
 using FillRowFn = void (*)(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
-FillRowFn fillRowFor(PixelFormat f);
 
-// Every row writer of a format that this processor can run, the SSE2 one
-// first, so that each can be checked against single-pixel stores.
-struct FillRowVariants {
-  FillRowFn fn[2];
-  int count;
-};
-FillRowVariants fillRowVariants(PixelFormat f);
+// The row writer of a format at a level (a level this processor lacks gives
+// the scalar reference), and at the active level.
+FillRowFn fillRowFor(PixelFormat f, SimdLevel level);
+FillRowFn fillRowFor(PixelFormat f);
 
 // A span sink bound to one target and colour: the primitive families emit
 // device-space spans through it. `span` clips in x against the target's clip
