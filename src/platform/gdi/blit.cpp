@@ -381,13 +381,20 @@ inline std::uint32_t loadPixel24Wide(const std::uint8_t* p) {
 
 // Stores a pixel into the stretched-row buffer. 24-bit pixels are stored as
 // four bytes: the fourth is overwritten by the next pixel, or lands in the
-// buffer's slack after the last one.
-template <PixelFormat F>
+// buffer's slack after the last one. A 32-bit pixel keeps the top byte of a
+// 32-bit source and gets 0 from a 24-bit one.
+template <PixelFormat S, PixelFormat D>
 inline void storeStretched(std::uint8_t* p, std::uint32_t px) {
-  if constexpr (F == PixelFormat::Bgr24)
+  if constexpr (D == PixelFormat::Bgr24)
     std::memcpy(p, &px, 4);
+  else if constexpr (S == PixelFormat::Xrgb32)
+    storePixel32(p, px);
   else
     storePixel32(p, px & 0xFFFFFFu);
+}
+
+inline void clearTopBytes(std::uint8_t* row, std::int64_t n) {
+  for (std::int64_t i = 0; i < n; ++i) storePixel32(row + 4 * i, loadPixel32(row + 4 * i) & 0xFFFFFFu);
 }
 
 using PickFn = void (*)(std::uint8_t* out, const std::uint8_t* line, const std::ptrdiff_t* offset,
@@ -404,7 +411,7 @@ void pickRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict line,
   for (std::int64_t c = 0; c < n; ++c) {
     const std::uint8_t* p = line + offset[c];
     const std::uint32_t v = (kWide && S == PixelFormat::Bgr24) ? loadPixel24Wide(p) : loadPx<S>(p);
-    storeStretched<D>(out + c * kOut, v);
+    storeStretched<S, D>(out + c * kOut, v);
   }
 }
 
@@ -422,7 +429,7 @@ void mergeRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict line,
       p += kIn;
       v = kAnd ? (v & loadPx<S>(p)) : (v | loadPx<S>(p));
     }
-    storeStretched<D>(out + c * kOut, v);
+    storeStretched<S, D>(out + c * kOut, v);
   }
 }
 
@@ -548,6 +555,8 @@ void stretchScaled(const Target& dst, const Axis& ax, const Axis& ay, const Targ
   const RowFn mergeRows =
       rowKernel(level, andMerge ? RopKind::And : RopKind::Or, src.format, src.format);
   const RowFn apply = rowKernel(level, kind, dst.format, dst.format);
+  const bool clearTop = dst.format == PixelFormat::Xrgb32 && src.format == PixelFormat::Bgr24 &&
+                        kind != RopKind::Copy && kind != RopKind::And;
 
   // Enlarging (or keeping) the width, 16 destination pixels take at most 16
   // consecutive source pixels: with AVX-512 the horizontal pass becomes one
@@ -561,6 +570,9 @@ void stretchScaled(const Target& dst, const Axis& ax, const Axis& ay, const Targ
     std::uint8_t* raw = gPickIndex.get(blocks * 64 + 64);
     std::uint8_t* index = raw + ((64 - (reinterpret_cast<std::uintptr_t>(raw) & 63)) & 63);
     const int obpp = dbpp;
+    // Between 32-bit surfaces the top byte travels too.
+    const bool allFour = src.format == PixelFormat::Xrgb32 && dst.format == PixelFormat::Xrgb32;
+    const int keptBytes = allFour ? 4 : 3;
     planned = true;
     for (std::size_t b = 0; b < blocks && planned; ++b) {
       const std::int64_t c0 = static_cast<std::int64_t>(b) * PickPlan::kBlock;
@@ -580,10 +592,11 @@ void stretchScaled(const Target& dst, const Axis& ax, const Axis& ay, const Targ
       std::uint8_t* ix = index + 64 * b;
       std::memset(ix, 0, 64);
       for (std::int64_t k = 0; k < cn; ++k)
-        for (int j = 0; j < 3; ++j)
+        for (int j = 0; j < keptBytes; ++j)
           ix[k * obpp + j] = static_cast<std::uint8_t>(offset[c0 + k] - lo + j);
     }
-    plan = PickPlan{base, load, index, blocks, dst.format};
+    plan = PickPlan{base, load, index, blocks, dst.format,
+                    allFour || dst.format == PixelFormat::Bgr24 ? ~std::uint64_t{0} : 0x7777777777777777ull};
   }
   std::uint8_t* merged = mergeY ? gMergedRow.get(spanBytes) : nullptr;
   const auto outBytes = static_cast<std::size_t>(n * dbpp);
@@ -620,11 +633,15 @@ void stretchScaled(const Target& dst, const Axis& ax, const Axis& ay, const Targ
     }
     std::uint8_t* d =
         dst.row(static_cast<std::int32_t>(y0 + k)) + static_cast<std::ptrdiff_t>(x0) * dbpp;
-    // The stretched row already has a zero top byte in 32-bit rows.
-    if (kind == RopKind::Copy)
+    // The stretched row already holds the top bytes the rule gives.
+    if (kind == RopKind::Copy) {
       std::memcpy(d, stretched, outBytes);
-    else
+    } else {
       apply(d, stretched, static_cast<std::size_t>(n));
+      // The operation ran as between two 32-bit rows; from a 24-bit source
+      // the top byte of the result is 0.
+      if (clearTop) clearTopBytes(d, n);
+    }
   }
 }
 

@@ -25,6 +25,14 @@ constexpr bool readsDestination(RopKind k) {
   return k == RopKind::Or || k == RopKind::And || k == RopKind::Xor || k == RopKind::Invert;
 }
 
+// Between 32-bit rows an operation with a source covers all four bytes; the
+// ones without a source (all ones, inverting the destination) write colours
+// and leave 0 in the top byte, as fills do.
+template <RopKind K, PixelFormat F>
+constexpr bool sourcelessOn32() {
+  return F == PixelFormat::Xrgb32 && (K == RopKind::Ones || K == RopKind::Invert);
+}
+
 // The operation on any integer or vector value; vectors are passed by
 // reference so that no function without the wide instruction set takes a
 // wide register by value.
@@ -58,7 +66,8 @@ void sameScalar(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   } else {
     for (std::size_t i = 0; i < n; ++i) {
       const std::uint32_t sv = readsSource(K) ? loadPixel32(s + 4 * i) : 0u;
-      storePixel32(d + 4 * i, combined<K>(loadPixel32(d + 4 * i), sv) & 0xFFFFFFu);
+      const std::uint32_t v = combined<K>(loadPixel32(d + 4 * i), sv);
+      storePixel32(d + 4 * i, sourcelessOn32<K, F>() ? v & 0xFFFFFFu : v);
     }
   }
 }
@@ -85,26 +94,20 @@ inline void store16(std::uint8_t* p, __m128i v) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
-// The colour bytes of 32-bit pixels; all bytes of 24-bit ones.
-template <PixelFormat F>
-inline __m128i colourMask16() {
-  return F == Xrgb32 ? _mm_set1_epi32(0xFFFFFF) : _mm_set1_epi32(-1);
-}
-
 template <RopKind K, PixelFormat F>
-inline __m128i block16(const std::uint8_t* d, const std::uint8_t* s, __m128i mask) {
+inline __m128i block16(const std::uint8_t* d, const std::uint8_t* s) {
   __m128i a = _mm_setzero_si128(), b = _mm_setzero_si128();
   if constexpr (readsDestination(K)) a = load16(d);
   if constexpr (readsSource(K)) b = load16(s);
   combineInto<K>(a, b);
-  if constexpr (F == Xrgb32) a = _mm_and_si128(a, mask);
+  if constexpr (sourcelessOn32<K, F>()) a = _mm_and_si128(a, _mm_set1_epi32(0xFFFFFF));
   return a;
 }
 
 template <RopKind K, PixelFormat F>
 void sameSse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   const std::size_t bytes = n * bytesPerPixel(F);
-  if constexpr (K == RopKind::Copy && F == Bgr24) {
+  if constexpr (K == RopKind::Copy) {
     std::memcpy(d, s, bytes);
   } else if constexpr (K == RopKind::Zero) {
     std::memset(d, 0, bytes);
@@ -115,21 +118,20 @@ void sameSse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
       sameScalar<K, F>(d, s, n);
       return;
     }
-    const __m128i mask = colourMask16<F>();
     const std::size_t last = bytes - 16;
-    const __m128i tail = block16<K, F>(d + last, s + last, mask);
+    const __m128i tail = block16<K, F>(d + last, s + last);
     std::size_t i = 0;
     for (; i + 64 <= bytes; i += 64) {
-      const __m128i r0 = block16<K, F>(d + i, s + i, mask);
-      const __m128i r1 = block16<K, F>(d + i + 16, s + i + 16, mask);
-      const __m128i r2 = block16<K, F>(d + i + 32, s + i + 32, mask);
-      const __m128i r3 = block16<K, F>(d + i + 48, s + i + 48, mask);
+      const __m128i r0 = block16<K, F>(d + i, s + i);
+      const __m128i r1 = block16<K, F>(d + i + 16, s + i + 16);
+      const __m128i r2 = block16<K, F>(d + i + 32, s + i + 32);
+      const __m128i r3 = block16<K, F>(d + i + 48, s + i + 48);
       store16(d + i, r0);
       store16(d + i + 16, r1);
       store16(d + i + 32, r2);
       store16(d + i + 48, r3);
     }
-    for (; i + 16 <= bytes; i += 16) store16(d + i, block16<K, F>(d + i, s + i, mask));
+    for (; i + 16 <= bytes; i += 16) store16(d + i, block16<K, F>(d + i, s + i));
     if (i < bytes) store16(d + last, tail);
   }
 }
@@ -195,20 +197,19 @@ VEX2D_AVX2 inline void store32(std::uint8_t* p, __m256i v) {
 }
 
 template <RopKind K, PixelFormat F>
-VEX2D_AVX2 inline __m256i block32(const std::uint8_t* d, const std::uint8_t* s, __m256i mask) {
+VEX2D_AVX2 inline __m256i block32(const std::uint8_t* d, const std::uint8_t* s) {
   __m256i a = _mm256_setzero_si256(), b = _mm256_setzero_si256();
   if constexpr (readsDestination(K)) a = load32(d);
   if constexpr (readsSource(K)) b = load32(s);
   combineInto<K>(a, b);
-  if constexpr (F == Xrgb32) a = _mm256_and_si256(a, mask);
+  if constexpr (sourcelessOn32<K, F>()) a = _mm256_and_si256(a, _mm256_set1_epi32(0xFFFFFF));
   return a;
 }
 
 template <RopKind K, PixelFormat F>
 VEX2D_AVX2 void sameAvx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   const std::size_t bytes = n * bytesPerPixel(F);
-  if constexpr ((K == RopKind::Copy && F == Bgr24) || K == RopKind::Zero ||
-                (K == RopKind::Ones && F == Bgr24)) {
+  if constexpr (K == RopKind::Copy || K == RopKind::Zero || (K == RopKind::Ones && F == Bgr24)) {
     // The C library's own wide loops.
     sameSse2<K, F>(d, s, n);
   } else {
@@ -216,21 +217,20 @@ VEX2D_AVX2 void sameAvx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) 
       sameSse2<K, F>(d, s, n);
       return;
     }
-    const __m256i mask = F == Xrgb32 ? _mm256_set1_epi32(0xFFFFFF) : _mm256_set1_epi32(-1);
     const std::size_t last = bytes - 32;
-    const __m256i tail = block32<K, F>(d + last, s + last, mask);
+    const __m256i tail = block32<K, F>(d + last, s + last);
     std::size_t i = 0;
     for (; i + 128 <= bytes; i += 128) {
-      const __m256i r0 = block32<K, F>(d + i, s + i, mask);
-      const __m256i r1 = block32<K, F>(d + i + 32, s + i + 32, mask);
-      const __m256i r2 = block32<K, F>(d + i + 64, s + i + 64, mask);
-      const __m256i r3 = block32<K, F>(d + i + 96, s + i + 96, mask);
+      const __m256i r0 = block32<K, F>(d + i, s + i);
+      const __m256i r1 = block32<K, F>(d + i + 32, s + i + 32);
+      const __m256i r2 = block32<K, F>(d + i + 64, s + i + 64);
+      const __m256i r3 = block32<K, F>(d + i + 96, s + i + 96);
       store32(d + i, r0);
       store32(d + i + 32, r1);
       store32(d + i + 64, r2);
       store32(d + i + 96, r3);
     }
-    for (; i + 32 <= bytes; i += 32) store32(d + i, block32<K, F>(d + i, s + i, mask));
+    for (; i + 32 <= bytes; i += 32) store32(d + i, block32<K, F>(d + i, s + i));
     if (i < bytes) store32(d + last, tail);
   }
 }
@@ -313,23 +313,22 @@ VEX2D_AVX512 inline void store64(std::uint8_t* p, __m512i v) { _mm512_storeu_si5
 // One masked block: the first `bytes` bytes (fewer than 64) from the
 // original data, ready to be stored under the same mask.
 template <RopKind K, PixelFormat F>
-VEX2D_AVX512 inline __m512i partial64(const std::uint8_t* d, const std::uint8_t* s, __mmask64 m,
-                                      __m512i mask) {
+VEX2D_AVX512 inline __m512i partial64(const std::uint8_t* d, const std::uint8_t* s, __mmask64 m) {
   __m512i a = _mm512_setzero_si512(), b = _mm512_setzero_si512();
   if constexpr (readsDestination(K)) a = _mm512_maskz_loadu_epi8(m, d);
   if constexpr (readsSource(K)) b = _mm512_maskz_loadu_epi8(m, s);
   combineInto<K>(a, b);
-  if constexpr (F == Xrgb32) a = _mm512_and_si512(a, mask);
+  if constexpr (sourcelessOn32<K, F>()) a = _mm512_and_si512(a, _mm512_set1_epi32(0xFFFFFF));
   return a;
 }
 
 template <RopKind K, PixelFormat F>
-VEX2D_AVX512 inline __m512i block64(const std::uint8_t* d, const std::uint8_t* s, __m512i mask) {
+VEX2D_AVX512 inline __m512i block64(const std::uint8_t* d, const std::uint8_t* s) {
   __m512i a = _mm512_setzero_si512(), b = _mm512_setzero_si512();
   if constexpr (readsDestination(K)) a = _mm512_load_si512(d);
   if constexpr (readsSource(K)) b = load64(s);
   combineInto<K>(a, b);
-  if constexpr (F == Xrgb32) a = _mm512_and_si512(a, mask);
+  if constexpr (sourcelessOn32<K, F>()) a = _mm512_and_si512(a, _mm512_set1_epi32(0xFFFFFF));
   return a;
 }
 
@@ -341,15 +340,14 @@ VEX2D_AVX512 inline __m512i block64(const std::uint8_t* d, const std::uint8_t* s
 template <RopKind K, PixelFormat F>
 VEX2D_AVX512 void sameAvx512(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   const std::size_t bytes = n * bytesPerPixel(F);
-  if constexpr ((K == RopKind::Copy && F == Bgr24) || K == RopKind::Zero ||
-                (K == RopKind::Ones && F == Bgr24)) {
+  if constexpr (K == RopKind::Copy || K == RopKind::Zero || (K == RopKind::Ones && F == Bgr24)) {
     sameSse2<K, F>(d, s, n);
   } else {
-    const __m512i mask = F == Xrgb32 ? _mm512_set1_epi32(0xFFFFFF) : _mm512_set1_epi32(-1);
     const std::size_t head = (64 - (reinterpret_cast<std::uintptr_t>(d) & 63)) & 63;
     // 32-bit rows off a pixel boundary (never a bitmap of ours) would put
-    // the colour mask out of phase in the aligned blocks.
-    const bool aligned = F == Bgr24 || (head & 3) == 0;
+    // the colour mask of the sourceless operations out of phase in the
+    // aligned blocks.
+    const bool aligned = !sourcelessOn32<K, F>() || (head & 3) == 0;
     if (bytes < head + 64 || !aligned) {
       std::size_t i = 0;
       for (; i + 64 <= bytes; i += 64) {
@@ -357,31 +355,31 @@ VEX2D_AVX512 void sameAvx512(std::uint8_t* d, const std::uint8_t* s, std::size_t
         if constexpr (readsDestination(K)) a = load64(d + i);
         if constexpr (readsSource(K)) b = load64(s + i);
         combineInto<K>(a, b);
-        if constexpr (F == Xrgb32) a = _mm512_and_si512(a, mask);
+        if constexpr (sourcelessOn32<K, F>()) a = _mm512_and_si512(a, _mm512_set1_epi32(0xFFFFFF));
         store64(d + i, a);
       }
       if (i < bytes) {
         const __mmask64 m = firstBytes(bytes - i);
-        _mm512_mask_storeu_epi8(d + i, m, partial64<K, F>(d + i, s + i, m, mask));
+        _mm512_mask_storeu_epi8(d + i, m, partial64<K, F>(d + i, s + i, m));
       }
       return;
     }
     const std::size_t end = head + ((bytes - head) & ~std::size_t{63});
     const __mmask64 hm = firstBytes(head), tm = firstBytes(bytes - end);
-    const __m512i first = partial64<K, F>(d, s, hm, mask);
-    const __m512i last = partial64<K, F>(d + end, s + end, tm, mask);
+    const __m512i first = partial64<K, F>(d, s, hm);
+    const __m512i last = partial64<K, F>(d + end, s + end, tm);
     std::size_t i = head;
     for (; i + 256 <= end; i += 256) {
-      const __m512i r0 = block64<K, F>(d + i, s + i, mask);
-      const __m512i r1 = block64<K, F>(d + i + 64, s + i + 64, mask);
-      const __m512i r2 = block64<K, F>(d + i + 128, s + i + 128, mask);
-      const __m512i r3 = block64<K, F>(d + i + 192, s + i + 192, mask);
+      const __m512i r0 = block64<K, F>(d + i, s + i);
+      const __m512i r1 = block64<K, F>(d + i + 64, s + i + 64);
+      const __m512i r2 = block64<K, F>(d + i + 128, s + i + 128);
+      const __m512i r3 = block64<K, F>(d + i + 192, s + i + 192);
       _mm512_store_si512(d + i, r0);
       _mm512_store_si512(d + i + 64, r1);
       _mm512_store_si512(d + i + 128, r2);
       _mm512_store_si512(d + i + 192, r3);
     }
-    for (; i < end; i += 64) _mm512_store_si512(d + i, block64<K, F>(d + i, s + i, mask));
+    for (; i < end; i += 64) _mm512_store_si512(d + i, block64<K, F>(d + i, s + i));
     _mm512_mask_storeu_epi8(d, hm, first);
     _mm512_mask_storeu_epi8(d + end, tm, last);
   }
@@ -496,7 +494,7 @@ VEX2D_AVX512 void packAvx512(std::uint8_t* d, const std::uint8_t* s, std::size_t
 }
 
 VEX2D_AVX512 void pickPlannedAvx512(std::uint8_t* out, const std::uint8_t* line, const PickPlan& p) {
-  const __mmask64 keep = p.out == Xrgb32 ? 0x7777777777777777ull : ~__mmask64{0};
+  const __mmask64 keep = p.keep;
   const std::size_t step = PickPlan::kBlock * static_cast<std::size_t>(bytesPerPixel(p.out));
   for (std::size_t b = 0; b < p.blocks; ++b, out += step) {
     const __m512i v = _mm512_maskz_loadu_epi8(p.load[b], line + p.base[b]);
