@@ -164,7 +164,7 @@ void blitUnchecked(const Target& dst, std::int32_t dx, std::int32_t dy, std::int
   RowJob job{};
   job.kind = kind;
   const PixelFormat srcFormat = src != nullptr ? src->format : dst.format;
-  job.row = rowKernel(activeSimdLevel(), kind, dst.format, srcFormat);
+  job.row = rowKernel(dst.kernels->level, kind, dst.format, srcFormat);
   job.sameFormat = srcFormat == dst.format;
   job.dbpp = dst.bpp();
   const int sbpp = bytesPerPixel(srcFormat);
@@ -363,14 +363,6 @@ class AxisWalker {
 
 // ---- stretching: row kernels -----------------------------------------------
 
-template <PixelFormat F>
-inline std::uint32_t loadPx(const std::uint8_t* p) {
-  if constexpr (F == PixelFormat::Bgr24)
-    return loadPixel24(p);
-  else
-    return loadPixel32(p);
-}
-
 // A 24-bit pixel read as four bytes: the top byte belongs to the next pixel
 // and is garbage. Only for pixels that are not the last of their row span.
 inline std::uint32_t loadPixel24Wide(const std::uint8_t* p) {
@@ -388,13 +380,13 @@ inline void storeStretched(std::uint8_t* p, std::uint32_t px) {
   if constexpr (D == PixelFormat::Bgr24)
     std::memcpy(p, &px, 4);
   else if constexpr (S == PixelFormat::Xrgb32)
-    storePixel32(p, px);
+    Px32::store(p, px);
   else
-    storePixel32(p, px & 0xFFFFFFu);
+    Px32::store(p, px & 0xFFFFFFu);
 }
 
 inline void clearTopBytes(std::uint8_t* row, std::int64_t n) {
-  for (std::int64_t i = 0; i < n; ++i) storePixel32(row + 4 * i, loadPixel32(row + 4 * i) & 0xFFFFFFu);
+  for (std::int64_t i = 0; i < n; ++i) Px32::store(row + 4 * i, Px32::load(row + 4 * i) & 0xFFFFFFu);
 }
 
 using PickFn = void (*)(std::uint8_t* out, const std::uint8_t* line, const std::ptrdiff_t* offset,
@@ -410,7 +402,7 @@ void pickRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict line,
   constexpr int kOut = bytesPerPixel(D);
   for (std::int64_t c = 0; c < n; ++c) {
     const std::uint8_t* p = line + offset[c];
-    const std::uint32_t v = (kWide && S == PixelFormat::Bgr24) ? loadPixel24Wide(p) : loadPx<S>(p);
+    const std::uint32_t v = (kWide && S == PixelFormat::Bgr24) ? loadPixel24Wide(p) : PixelTraits<S>::load(p);
     storeStretched<S, D>(out + c * kOut, v);
   }
 }
@@ -424,10 +416,10 @@ void mergeRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict line,
   constexpr int kOut = bytesPerPixel(D);
   for (std::int64_t c = 0; c < n; ++c) {
     const std::uint8_t* p = line + offset[c];
-    std::uint32_t v = loadPx<S>(p);
+    std::uint32_t v = PixelTraits<S>::load(p);
     for (std::int32_t k = 1; k < count[c]; ++k) {
       p += kIn;
-      v = kAnd ? (v & loadPx<S>(p)) : (v | loadPx<S>(p));
+      v = kAnd ? (v & PixelTraits<S>::load(p)) : (v | PixelTraits<S>::load(p));
     }
     storeStretched<S, D>(out + c * kOut, v);
   }
@@ -551,7 +543,7 @@ void stretchScaled(const Target& dst, const Axis& ax, const Axis& ay, const Targ
     while (wideEnd > wideBegin && offset[wideEnd - 1] == lastOffset) --wideEnd;
     widePick = widePickFor(dst.format);
   }
-  const SimdLevel level = activeSimdLevel();
+  const SimdLevel level = dst.kernels->level;
   const RowFn mergeRows =
       rowKernel(level, andMerge ? RopKind::And : RopKind::Or, src.format, src.format);
   const RowFn apply = rowKernel(level, kind, dst.format, dst.format);

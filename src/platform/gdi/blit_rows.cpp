@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "platform/gdi/raster.h"
+#include "platform/gdi/vec.h"
 
 namespace gdi::detail {
 
@@ -65,9 +66,9 @@ void sameScalar(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
     }
   } else {
     for (std::size_t i = 0; i < n; ++i) {
-      const std::uint32_t sv = readsSource(K) ? loadPixel32(s + 4 * i) : 0u;
-      const std::uint32_t v = combined<K>(loadPixel32(d + 4 * i), sv);
-      storePixel32(d + 4 * i, sourcelessOn32<K, F>() ? v & 0xFFFFFFu : v);
+      const std::uint32_t sv = readsSource(K) ? Px32::load(s + 4 * i) : 0u;
+      const std::uint32_t v = combined<K>(Px32::load(d + 4 * i), sv);
+      Px32::store(d + 4 * i, sourcelessOn32<K, F>() ? v & 0xFFFFFFu : v);
     }
   }
 }
@@ -75,14 +76,14 @@ void sameScalar(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
 template <RopKind K>
 void expandScalar(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i)
-    storePixel32(d + 4 * i,
-                 combined<K>(loadPixel32(d + 4 * i), loadPixel24(s + 3 * i)) & 0xFFFFFFu);
+    Px32::store(d + 4 * i,
+                 combined<K>(Px32::load(d + 4 * i), Px24::load(s + 3 * i)) & 0xFFFFFFu);
 }
 
 template <RopKind K>
 void packScalar(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i)
-    storePixel24(d + 3 * i, combined<K>(loadPixel24(d + 3 * i), loadPixel32(s + 4 * i)));
+    Px24::store(d + 3 * i, combined<K>(Px24::load(d + 3 * i), Px32::load(s + 4 * i)));
 }
 
 // ---- SSE2 -------------------------------------------------------------------
@@ -94,46 +95,38 @@ inline void store16(std::uint8_t* p, __m128i v) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
+// The C library's own wide loops, where the operation is a plain copy or
+// fill of the row's bytes.
 template <RopKind K, PixelFormat F>
-inline __m128i block16(const std::uint8_t* d, const std::uint8_t* s) {
-  __m128i a = _mm_setzero_si128(), b = _mm_setzero_si128();
-  if constexpr (readsDestination(K)) a = load16(d);
-  if constexpr (readsSource(K)) b = load16(s);
-  combineInto<K>(a, b);
-  if constexpr (sourcelessOn32<K, F>()) a = _mm_and_si128(a, _mm_set1_epi32(0xFFFFFF));
-  return a;
+constexpr bool libraryRow() {
+  return K == RopKind::Copy || K == RopKind::Zero || (K == RopKind::Ones && F == Bgr24);
 }
 
 template <RopKind K, PixelFormat F>
-void sameSse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+void libraryRowOf(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   const std::size_t bytes = n * bytesPerPixel(F);
-  if constexpr (K == RopKind::Copy) {
-    std::memcpy(d, s, bytes);
-  } else if constexpr (K == RopKind::Zero) {
-    std::memset(d, 0, bytes);
-  } else if constexpr (K == RopKind::Ones && F == Bgr24) {
-    std::memset(d, 0xFF, bytes);
-  } else {
-    if (bytes < 16) {
-      sameScalar<K, F>(d, s, n);
-      return;
-    }
-    const std::size_t last = bytes - 16;
-    const __m128i tail = block16<K, F>(d + last, s + last);
-    std::size_t i = 0;
-    for (; i + 64 <= bytes; i += 64) {
-      const __m128i r0 = block16<K, F>(d + i, s + i);
-      const __m128i r1 = block16<K, F>(d + i + 16, s + i + 16);
-      const __m128i r2 = block16<K, F>(d + i + 32, s + i + 32);
-      const __m128i r3 = block16<K, F>(d + i + 48, s + i + 48);
-      store16(d + i, r0);
-      store16(d + i + 16, r1);
-      store16(d + i + 32, r2);
-      store16(d + i + 48, r3);
-    }
-    for (; i + 16 <= bytes; i += 16) store16(d + i, block16<K, F>(d + i, s + i));
-    if (i < bytes) store16(d + last, tail);
-  }
+  if constexpr (K == RopKind::Copy) std::memcpy(d, s, bytes);
+  if constexpr (K == RopKind::Zero) std::memset(d, 0, bytes);
+  if constexpr (K == RopKind::Ones) std::memset(d, 0xFF, bytes);
+}
+
+namespace sse2 {
+#define VEX2D_KERNEL VEX2D_TARGET_SSE2
+using Vec = Sse2Vec;
+template <RopKind K, PixelFormat F>
+inline void narrowerSameRow(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+  sameScalar<K, F>(d, s, n);
+}
+#include "platform/gdi/same_rows.inl"
+#undef VEX2D_KERNEL
+}  // namespace sse2
+
+template <RopKind K, PixelFormat F>
+void sameSse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+  if constexpr (libraryRow<K, F>())
+    libraryRowOf<K, F>(d, s, n);
+  else
+    sse2::sameRow<K, F>(d, s, n);
 }
 
 // 24 to 32 bits, four pixels a step: byte shifts move pixel k from byte 3k
@@ -187,7 +180,7 @@ void packSse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
 
 // ---- SSSE3 and AVX2 ---------------------------------------------------------
 
-#define VEX2D_AVX2 __attribute__((target("avx2")))
+#define VEX2D_AVX2 VEX2D_TARGET_AVX2
 
 VEX2D_AVX2 inline __m256i load32(const std::uint8_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -196,43 +189,23 @@ VEX2D_AVX2 inline void store32(std::uint8_t* p, __m256i v) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
 
+namespace avx2 {
+#define VEX2D_KERNEL VEX2D_TARGET_AVX2
+using Vec = Avx2Vec;
 template <RopKind K, PixelFormat F>
-VEX2D_AVX2 inline __m256i block32(const std::uint8_t* d, const std::uint8_t* s) {
-  __m256i a = _mm256_setzero_si256(), b = _mm256_setzero_si256();
-  if constexpr (readsDestination(K)) a = load32(d);
-  if constexpr (readsSource(K)) b = load32(s);
-  combineInto<K>(a, b);
-  if constexpr (sourcelessOn32<K, F>()) a = _mm256_and_si256(a, _mm256_set1_epi32(0xFFFFFF));
-  return a;
+inline void narrowerSameRow(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+  sse2::sameRow<K, F>(d, s, n);
 }
+#include "platform/gdi/same_rows.inl"
+#undef VEX2D_KERNEL
+}  // namespace avx2
 
 template <RopKind K, PixelFormat F>
-VEX2D_AVX2 void sameAvx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
-  const std::size_t bytes = n * bytesPerPixel(F);
-  if constexpr (K == RopKind::Copy || K == RopKind::Zero || (K == RopKind::Ones && F == Bgr24)) {
-    // The C library's own wide loops.
-    sameSse2<K, F>(d, s, n);
-  } else {
-    if (bytes < 32) {
-      sameSse2<K, F>(d, s, n);
-      return;
-    }
-    const std::size_t last = bytes - 32;
-    const __m256i tail = block32<K, F>(d + last, s + last);
-    std::size_t i = 0;
-    for (; i + 128 <= bytes; i += 128) {
-      const __m256i r0 = block32<K, F>(d + i, s + i);
-      const __m256i r1 = block32<K, F>(d + i + 32, s + i + 32);
-      const __m256i r2 = block32<K, F>(d + i + 64, s + i + 64);
-      const __m256i r3 = block32<K, F>(d + i + 96, s + i + 96);
-      store32(d + i, r0);
-      store32(d + i + 32, r1);
-      store32(d + i + 64, r2);
-      store32(d + i + 96, r3);
-    }
-    for (; i + 32 <= bytes; i += 32) store32(d + i, block32<K, F>(d + i, s + i));
-    if (i < bytes) store32(d + last, tail);
-  }
+void sameAvx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+  if constexpr (libraryRow<K, F>())
+    libraryRowOf<K, F>(d, s, n);
+  else
+    avx2::sameRow<K, F>(d, s, n);
 }
 
 // 24 to 32 bits with byte shuffles: eight pixels a step from two 16-byte
@@ -300,7 +273,7 @@ VEX2D_AVX2 void packAvx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) 
 
 // ---- AVX-512 ----------------------------------------------------------------
 
-#define VEX2D_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
+#define VEX2D_AVX512 VEX2D_TARGET_AVX512
 
 // The first `bytes` bytes of a register (bytes < 64).
 VEX2D_AVX512 inline __mmask64 firstBytes(std::size_t bytes) {
@@ -340,8 +313,8 @@ VEX2D_AVX512 inline __m512i block64(const std::uint8_t* d, const std::uint8_t* s
 template <RopKind K, PixelFormat F>
 VEX2D_AVX512 void sameAvx512(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   const std::size_t bytes = n * bytesPerPixel(F);
-  if constexpr (K == RopKind::Copy || K == RopKind::Zero || (K == RopKind::Ones && F == Bgr24)) {
-    sameSse2<K, F>(d, s, n);
+  if constexpr (libraryRow<K, F>()) {
+    libraryRowOf<K, F>(d, s, n);
   } else {
     const std::size_t head = (64 - (reinterpret_cast<std::uintptr_t>(d) & 63)) & 63;
     // 32-bit rows off a pixel boundary (never a bitmap of ours) would put

@@ -507,7 +507,7 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
   if (p.x < t.clip.left || p.x >= t.clip.right || p.y < t.clip.top || p.y >= t.clip.bottom)
     return CLR_INVALID;
   const std::uint8_t* q = t.row(static_cast<std::int32_t>(p.y)) + p.x * t.bpp();
-  const std::uint32_t px = t.format == PixelFormat::Bgr24 ? loadPixel24(q) : loadPixel32(q) & 0xFFFFFFu;
+  const std::uint32_t px = t.kernels->loadPixel(q) & 0xFFFFFFu;
   return unpackColor(px);
 }
 

@@ -135,6 +135,7 @@ bool resolveTarget(const DcObj& dc, Target* out) {
   out->top = v.top;
   out->stride = v.stride;
   out->format = v.format;
+  out->kernels = &pixelKernels(v.format, activeSimdLevel());
   out->clip = c;
   out->originX = dc.origin.x;
   out->originY = dc.origin.y;

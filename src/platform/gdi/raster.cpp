@@ -1,6 +1,8 @@
 #include "platform/gdi/raster.h"
+#include "platform/gdi/vec.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include <immintrin.h>
@@ -10,7 +12,7 @@ namespace gdi::detail {
 FillPattern::FillPattern(std::uint32_t pixel) : px(pixel) {
   // Every drawing call builds one, so it is made by doubling: 4 pixels,
   // then 8, 16, 32 and the rest of the 128 bytes.
-  for (int i = 0; i < 4; ++i) storePixel24(bytes + i * 3, pixel);
+  for (int i = 0; i < 4; ++i) Px24::store(bytes + i * 3, pixel);
   std::memcpy(bytes + 12, bytes, 12);
   std::memcpy(bytes + 24, bytes, 24);
   std::memcpy(bytes + 48, bytes, 48);
@@ -30,38 +32,22 @@ inline std::uint8_t* alignUp(std::uint8_t* p, std::ptrdiff_t a) {
 
 // The reference: one pixel at a time, no vector code of our own.
 void fillRow24Scalar(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& pat) {
-  for (std::int32_t x = x0; x < x1; ++x) storePixel24(row + static_cast<std::ptrdiff_t>(x) * 3, pat.px);
+  for (std::int32_t x = x0; x < x1; ++x) Px24::store(row + static_cast<std::ptrdiff_t>(x) * 3, pat.px);
 }
 void fillRow32Scalar(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& pat) {
-  for (std::int32_t x = x0; x < x1; ++x) storePixel32(row + static_cast<std::ptrdiff_t>(x) * 4, pat.px);
+  for (std::int32_t x = x0; x < x1; ++x) Px32::store(row + static_cast<std::ptrdiff_t>(x) * 4, pat.px);
 }
 
 namespace sse2 {
-#define VEX2D_KERNEL
-struct Vec {
-  using Reg = __m128i;
-  static constexpr std::ptrdiff_t kBytes = 16;
-  static Reg loadu(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const Reg*>(p)); }
-  static void storeu(std::uint8_t* p, Reg v) { _mm_storeu_si128(reinterpret_cast<Reg*>(p), v); }
-  static void store(std::uint8_t* p, Reg v) { _mm_store_si128(reinterpret_cast<Reg*>(p), v); }
-  static Reg splat32(std::uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
-};
+#define VEX2D_KERNEL VEX2D_TARGET_SSE2
+using Vec = Sse2Vec;
 #include "platform/gdi/fill_rows.inl"
 #undef VEX2D_KERNEL
 }  // namespace sse2
 
 namespace avx2 {
-#define VEX2D_KERNEL __attribute__((target("avx2")))
-struct Vec {
-  using Reg = __m256i;
-  static constexpr std::ptrdiff_t kBytes = 32;
-  VEX2D_KERNEL static Reg loadu(const std::uint8_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const Reg*>(p));
-  }
-  VEX2D_KERNEL static void storeu(std::uint8_t* p, Reg v) { _mm256_storeu_si256(reinterpret_cast<Reg*>(p), v); }
-  VEX2D_KERNEL static void store(std::uint8_t* p, Reg v) { _mm256_store_si256(reinterpret_cast<Reg*>(p), v); }
-  VEX2D_KERNEL static Reg splat32(std::uint32_t v) { return _mm256_set1_epi32(static_cast<int>(v)); }
-};
+#define VEX2D_KERNEL VEX2D_TARGET_AVX2
+using Vec = Avx2Vec;
 #include "platform/gdi/fill_rows.inl"
 #undef VEX2D_KERNEL
 }  // namespace avx2
@@ -75,13 +61,38 @@ constexpr FillRowFn kFillRow32[kSimdLevels] = {fillRow32Scalar, sse2::fillRow32,
 
 }  // namespace
 
-FillRowFn fillRowFor(PixelFormat f, SimdLevel level) {
-  if (!simdLevelSupported(level)) level = SimdLevel::Scalar;
-  const auto i = static_cast<std::size_t>(level);
-  return f == PixelFormat::Bgr24 ? kFillRow24[i] : kFillRow32[i];
+namespace {
+
+template <int Bpp>
+constexpr PixelKernels kernelsOf(SimdLevel level, FillRowFn fillRow) {
+  using Px = PixelTraits<Bpp == 3 ? PixelFormat::Bgr24 : PixelFormat::Xrgb32>;
+  return PixelKernels{Bpp == 3 ? PixelFormat::Bgr24 : PixelFormat::Xrgb32,
+                      Bpp,
+                      level,
+                      fillRow,
+                      Px::load,
+                      Px::store,
+                      walkLineUnchecked<Bpp>,
+                      bodyBandUnchecked<Bpp>,
+                      glyphRunUnchecked<Bpp>};
 }
 
-FillRowFn fillRowFor(PixelFormat f) { return fillRowFor(f, activeSimdLevel()); }
+template <int Bpp>
+constexpr std::array<PixelKernels, kSimdLevels> tablesOf(const FillRowFn (&fillRows)[kSimdLevels]) {
+  return {kernelsOf<Bpp>(SimdLevel::Scalar, fillRows[0]), kernelsOf<Bpp>(SimdLevel::Sse2, fillRows[1]),
+          kernelsOf<Bpp>(SimdLevel::Avx2, fillRows[2]), kernelsOf<Bpp>(SimdLevel::Avx512, fillRows[3])};
+}
+
+constexpr std::array<PixelKernels, kSimdLevels> kKernels24 = tablesOf<3>(kFillRow24);
+constexpr std::array<PixelKernels, kSimdLevels> kKernels32 = tablesOf<4>(kFillRow32);
+
+}  // namespace
+
+const PixelKernels& pixelKernels(PixelFormat f, SimdLevel level) {
+  if (!simdLevelSupported(level)) level = SimdLevel::Scalar;
+  const auto i = static_cast<std::size_t>(level);
+  return f == PixelFormat::Bgr24 ? kKernels24[i] : kKernels32[i];
+}
 
 void fillBox(const SpanPainter& painter, std::int64_t x0, std::int64_t y0, std::int64_t x1,
              std::int64_t y1) {
