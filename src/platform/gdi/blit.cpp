@@ -17,11 +17,9 @@
 
 namespace gdi::detail {
 
-namespace {
-
 // ---- raster operations ---------------------------------------------------
 
-RopKind kindOf(std::uint32_t rop) {
+RopKind ropKindOf(std::uint32_t rop) {
   switch (rop) {
     case SRCCOPY: return RopKind::Copy;
     case SRCPAINT: return RopKind::Or;
@@ -34,6 +32,8 @@ RopKind kindOf(std::uint32_t rop) {
     default: return RopKind::Invalid;
   }
 }
+
+namespace {
 
 // ---- buffers ---------------------------------------------------------------
 
@@ -639,15 +639,9 @@ void stretchScaled(const Target& dst, const Axis& ax, const Axis& ay, const Targ
 
 }  // namespace
 
-bool ropUsesSource(std::uint32_t rop) {
-  return rop != BLACKNESS && rop != WHITENESS && rop != DSTINVERT;
-}
-
-bool ropSupported(std::uint32_t rop) { return kindOf(rop) != RopKind::Invalid; }
-
 void bitBlt(const Target& dst, BlitRect d, const Target* src, std::int64_t sx, std::int64_t sy,
             std::uint32_t rop) {
-  const RopKind kind = kindOf(rop);
+  const RopKind kind = ropKindOf(rop);
   if (kind == RopKind::Invalid || !sane(d) || !sane(BlitRect{sx, sy, 0, 0})) return;
   if (!readsSource(kind))
     src = nullptr;
@@ -658,7 +652,7 @@ void bitBlt(const Target& dst, BlitRect d, const Target* src, std::int64_t sx, s
 
 void stretchBlt(const Target& dst, BlitRect d, const Target* src, BlitRect s, std::uint32_t rop,
                 int stretchMode) {
-  const RopKind kind = kindOf(rop);
+  const RopKind kind = ropKindOf(rop);
   if (kind == RopKind::Invalid || !sane(d) || !sane(s) || d.w == 0 || d.h == 0) return;
   const Axis ax0 = makeAxis(d.x, d.w, 0, 1);
   const Axis ay0 = makeAxis(d.y, d.h, 0, 1);

@@ -551,19 +551,4 @@ void drawLine(const Target& t, const Stroke& s, DevPoint a, DevPoint b) {
   wideLine(painter, s.width, a, b);
 }
 
-void drawPolyline(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n,
-                  bool closed) {
-  if (!s.visible || n < 2) return;
-  if (s.width <= 1) {
-    for (std::size_t i = 0; i + 1 < n; ++i) drawLine(t, s, pts[i], pts[i + 1]);
-    if (closed) drawLine(t, s, pts[n - 1], pts[0]);
-    return;
-  }
-  const SpanPainter painter(t, s.px);
-  WidePath path(painter, s.width, pts[0]);
-  for (std::size_t i = 1; i < n && path.lineTo(pts[i]); ++i) {
-  }
-  if (closed) path.lineTo(pts[0]);
-}
-
 }  // namespace gdi::detail

@@ -26,6 +26,7 @@ struct ClipRect {
   std::int32_t right = 0;
   std::int32_t bottom = 0;
   bool empty() const { return left >= right || top >= bottom; }
+  bool contains(std::int64_t x, std::int64_t y) const { return x >= left && x < right && y >= top && y < bottom; }
 };
 
 struct PixelKernels;

@@ -127,11 +127,6 @@ void fillEdges(const SpanPainter& painter, std::size_t n, std::int64_t scale, Ge
 
 }  // namespace
 
-void fillPolygonFixed(const SpanPainter& painter, const DevPoint* pts, std::size_t n,
-                      std::int64_t scale) {
-  fillEdges(painter, n, scale, [pts](std::size_t i) { return pts[i]; });
-}
-
 void drawPolygon(const Target& t, const Stroke& s, const Fill& f, const POINT* pts, std::size_t n) {
   auto point = [&t, pts](std::size_t i) {
     return DevPoint{pts[i].x + t.originX, pts[i].y + t.originY};
