@@ -44,6 +44,8 @@
 
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/simd.h"
+#include "platform/gdi/text.h"
 
 namespace {
 
@@ -309,6 +311,11 @@ class Session {
   void setUp() {
     const std::uint8_t shape = in_.u8();
     const std::uint32_t seed = in_.u32();
+    // The instruction-set level of the kernels, from the seed's top bits:
+    // every level the processor has is fuzzed, not only its best.
+    const std::vector<gdi::SimdLevel> levels = supportedLevels();
+    gdi::setSimdLevel(levels[(seed >> 28) % levels.size()]);
+    if (trace_) std::fprintf(stderr, "gdi_fuzz: level %s\n", std::string(gdi::activeSimdLevelName()).c_str());
 
     // The twins: one size, one 24-bit and one 32-bit, each with its own row
     // order, filled with the same colours.
@@ -372,19 +379,63 @@ class Session {
     if (shape & 128) SetDrawHook(view_, countDraws, &drawHookCalls);
   }
 
+  static std::vector<gdi::SimdLevel> supportedLevels() {
+    std::vector<gdi::SimdLevel> out;
+    for (const gdi::SimdLevel l : gdi::kAllSimdLevels)
+      if (gdi::simdLevelSupported(l)) out.push_back(l);
+    return out;
+  }
+
   // Mostly 1 to 40 pixels a side. Now and then a surface is a few rows of
-  // 250 to 595 pixels: row kernels that work in chunks of a few hundred
-  // pixels only show their chunk boundaries on rows that long.
+  // 250 to 503 pixels: row kernels that work in chunks of a few hundred
+  // pixels only show their chunk boundaries on rows that long. Rarely one
+  // side is 2048 pixels (the other 1 to 3): the widest rows and the tallest
+  // columns a window of ours has.
   void surfaceSize(int* width, int* height) {
     const std::uint8_t w = in_.u8();
     const std::uint8_t h = in_.u8();
     if (w < 0xF0) {
       *width = 1 + w % 40;
       *height = 1 + h % 40;
-    } else {
+    } else if (w < 0xFC) {
       *width = 250 + (w - 0xF0) * 23;
       *height = 1 + h % 4;
+    } else {
+      const int thin = 1 + h % 3;
+      *width = w < 0xFE ? kLongSide : thin;
+      *height = w < 0xFE ? thin : kLongSide;
     }
+  }
+  static constexpr int kLongSide = 2048;
+
+  // CreateViewDC and SetViewDC with a view that no caller should pass: no
+  // pixels, no size, rows shorter than the width, a 32-bit view off word
+  // alignment. Each must be refused; none may draw anywhere.
+  void hostileView() {
+    PixelView v = geom_.view(buffer_->data());
+    const std::uint8_t fault = in_.u8();
+    switch (fault % 7) {
+      case 0: v.top = nullptr; break;
+      case 1: v.width = -static_cast<std::int32_t>(in_.u8()); break;
+      case 2: v.height = 0; break;
+      case 3: v.width = INT32_MAX; v.height = 2; break;
+      case 4: {
+        const std::ptrdiff_t shortRow = static_cast<std::ptrdiff_t>(v.width) * bytesPerPixel(v.format) - 1;
+        v.stride = v.stride < 0 ? -shortRow : shortRow;
+        v.height = std::max(v.height, 2);
+        break;
+      }
+      case 5: v.format = PixelFormat::Xrgb32; v.top += 1 + fault % 3; break;
+      default: v.format = PixelFormat::Xrgb32; v.stride += v.stride < 0 ? -2 : 2; v.height = std::max(v.height, 2); break;
+    }
+    const HDC created = CreateViewDC(v, POINT{coord(in_), coord(in_)}, RECT{coord(in_), coord(in_), coord(in_), coord(in_)});
+    if (created != 0) {
+      DeleteDC(created);
+      fail("CreateViewDC accepted a hostile view (fault %d: %dx%d, stride %td, top %p)", fault % 7, v.width,
+           v.height, v.stride, static_cast<void*>(v.top));
+    }
+    if (SetViewDC(view_, v, geom_.origin, geom_.clip) != FALSE)
+      fail("SetViewDC accepted a hostile view (fault %d)", fault % 7);
   }
 
   Dib makeDib(int width, int height, int bitCount, std::uint32_t seed) {
@@ -455,7 +506,7 @@ class Session {
     // changing either gives a stale handle or someone else's.
     const std::uint8_t m = in_.u8();
     switch (m % 4) {
-      case 0: return h ^ (1u << (20 + (m >> 2) % 12));
+      case 0: return h ^ (1u << (11 + (m >> 2) % 21));  // a generation bit
       case 1: return h + 1;
       case 2: return h - 1;
       default: return h ^ (1u << ((m >> 2) % 20));
@@ -915,7 +966,12 @@ class Session {
         break;
       }
       case 29:
-        if (buffer_ && view_ != 0) moveView();
+        if (buffer_ && view_ != 0) {
+          if (in_.u8() < 0xE0)
+            moveView();
+          else
+            hostileView();
+        }
         break;
       case 30: penPerLine(calls); break;
       case 31: {  // a draw hook on any DC, or none
@@ -1100,6 +1156,10 @@ class Session {
 // font system is brought up here with leak tracking off; every later
 // allocation, the engine's own font handling included, is tracked as usual.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // A budget small enough that a few inputs with large fonts fill the glyph
+  // cache, so the glyphs beyond it (rasterised on every use, inside the clip
+  // only) are fuzzed too, not just after hours of running.
+  gdi::detail::setGlyphCacheBudget(std::size_t{4} << 20);
   __lsan_disable();
   LOGFONTA lf{};
   lf.lfHeight = 16;

@@ -49,7 +49,8 @@ constexpr int kGlyphCount = 256;
 // beyond it (huge sizes) keep only their box and advance, and each use
 // rasterises just the part of the outline inside the clip rectangle. The
 // benchmark's 100 sizes need about 4 MiB.
-constexpr std::size_t kGlyphCacheBudget = std::size_t{64} << 20;
+constexpr std::size_t kDefaultGlyphCacheBudget = std::size_t{64} << 20;
+std::size_t gGlyphCacheBudget = kDefaultGlyphCacheBudget;
 // Distinct face-name requests remembered; beyond, new names are matched anew
 // on each creation (only a program inventing names could get there).
 constexpr std::size_t kMaxCachedRequests = 4096;
@@ -465,7 +466,7 @@ void loadGlyph(const Realization& real, Glyph& g, unsigned char c) {
     g.rows = static_cast<std::int32_t>(std::min<std::int64_t>(top - bottom, 1 << 21));
   };
   if (right - left > 16 * kMaxPpem || top - bottom > 16 * kMaxPpem ||
-      fs.cachedGlyphBytes + static_cast<std::uint64_t>((right - left) * (top - bottom)) > kGlyphCacheBudget) {
+      fs.cachedGlyphBytes + static_cast<std::uint64_t>((right - left) * (top - bottom)) > gGlyphCacheBudget) {
     makeTransient();
     return;
   }
@@ -514,7 +515,7 @@ void loadGlyph(const Realization& real, Glyph& g, unsigned char c) {
   }
   g.runs[static_cast<std::size_t>(rows)] = static_cast<std::uint32_t>(g.runs.size());
   const std::size_t bytes = g.bits.size() + g.runs.size() * sizeof(std::uint32_t);
-  if (fs.cachedGlyphBytes + bytes > kGlyphCacheBudget) {
+  if (fs.cachedGlyphBytes + bytes > gGlyphCacheBudget) {
     makeTransient();  // the runs tipped it over
     g.bits.shrink_to_fit();
     g.runs.shrink_to_fit();
@@ -750,6 +751,8 @@ std::int64_t advanceSum(const Realization& real, const char* s, int n) {
 }  // namespace
 
 }  // namespace fontcache
+
+void setGlyphCacheBudget(std::size_t bytes) { fontcache::gGlyphCacheBudget = bytes; }
 
 template <int Bpp>
 void glyphRunUnchecked(const Target& t, const Realization& real, std::int64_t x, std::int64_t baseline,
