@@ -7,16 +7,34 @@ every primitive family. Run it again after changing that format:
     python3 fuzz/seeds.py
 """
 import os
+import re
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
-# Call numbers, in the order of the switch in Session::step.
+def facade_functions():
+    """The engine's one list of facade functions (VEX2D_FACADE_FUNCTIONS in
+    engine.h), in order: an operation's number is its place in the list."""
+    with open(os.path.join(HERE, "..", "src", "platform", "gdi", "engine.h")) as f:
+        text = f.read()
+    start = text.index("#define VEX2D_FACADE_FUNCTIONS(X)")
+    end = text.index("\n\n", start)
+    return re.findall(r"X\((\w+)\)", text[start:end])
+
+
+FN = {name: i for i, name in enumerate(facade_functions())}
+# The call numbers: one per facade function, then the harness's compound
+# operations (Session::step).
 (CREATE_PEN, CREATE_BRUSH, GET_STOCK, CREATE_FONT, SELECT, DELETE, GET_OBJECT, CREATE_DC,
  DELETE_DC, CREATE_DIB, MOVE_TO, LINE_TO, POLY_BEZIER, POLYGON, RECTANGLE, ELLIPSE, ARC,
  FILL_RECT, SET_PIXEL, GET_PIXEL, TEXT_OUT, SET_TEXT_COLOR, SET_BK_MODE, SET_BK_COLOR,
- GET_TEXT_METRICS, GET_TEXT_EXTENT, BIT_BLT, STRETCH_BLT, SET_STRETCH_MODE, MOVE_VIEW,
- PEN_PER_LINE, DRAW_HOOK, DELETE_SELECTED) = range(33)
+ GET_TEXT_METRICS, GET_TEXT_EXTENT, BIT_BLT, STRETCH_BLT, SET_STRETCH_MODE) = (FN[n] for n in (
+    "CreatePen", "CreateSolidBrush", "GetStockObject", "CreateFontIndirectA", "SelectObject",
+    "DeleteObject", "GetObjectA", "CreateCompatibleDC", "DeleteDC", "CreateDIBSection", "MoveToEx",
+    "LineTo", "PolyBezier", "Polygon", "Rectangle", "Ellipse", "Arc", "FillRect", "SetPixel",
+    "GetPixel", "TextOutA", "SetTextColor", "SetBkMode", "SetBkColor", "GetTextMetricsA",
+    "GetTextExtentPoint32A", "BitBlt", "StretchBlt", "SetStretchBltMode"))
+MOVE_VIEW, PEN_PER_LINE, DRAW_HOOK, DELETE_SELECTED = range(len(FN), len(FN) + 4)
 
 # DCs in the order the header creates them.
 TWIN24, TWIN32, THIRD, MONO, VIEW = range(5)

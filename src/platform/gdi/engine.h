@@ -50,38 +50,21 @@ BOOL SetDrawHook(HDC hdc, DrawHook hook, void* context);
 // invalid DC or one that holds no drawable bitmap.
 bool GetDCPixels(HDC hdc, PixelView* out);
 
+// The facade's functions, in one list: the counters, their names and the
+// fuzzer's operations are all made from it (fuzz/seeds.py reads it too).
+#define VEX2D_FACADE_FUNCTIONS(X) \
+  X(CreatePen) X(CreateSolidBrush) X(GetStockObject) X(CreateFontIndirectA) X(SelectObject) \
+  X(DeleteObject) X(GetObjectA) X(CreateCompatibleDC) X(DeleteDC) X(CreateDIBSection) X(MoveToEx) \
+  X(LineTo) X(PolyBezier) X(Polygon) X(Rectangle) X(Ellipse) X(Arc) X(FillRect) X(SetPixel) \
+  X(GetPixel) X(TextOutA) X(SetTextColor) X(SetBkMode) X(SetBkColor) X(GetTextMetricsA) \
+  X(GetTextExtentPoint32A) X(BitBlt) X(StretchBlt) X(SetStretchBltMode)
+
 // Per-function call counters of the facade. They count every call, also the
 // ones that fail; take two snapshots and subtract to count a stretch of code.
 enum class Fn : std::uint8_t {
-  CreatePen,
-  CreateSolidBrush,
-  GetStockObject,
-  CreateFontIndirectA,
-  SelectObject,
-  DeleteObject,
-  GetObjectA,
-  CreateCompatibleDC,
-  DeleteDC,
-  CreateDIBSection,
-  MoveToEx,
-  LineTo,
-  PolyBezier,
-  Polygon,
-  Rectangle,
-  Ellipse,
-  Arc,
-  FillRect,
-  SetPixel,
-  GetPixel,
-  TextOutA,
-  SetTextColor,
-  SetBkMode,
-  SetBkColor,
-  GetTextMetricsA,
-  GetTextExtentPoint32A,
-  BitBlt,
-  StretchBlt,
-  SetStretchBltMode,
+#define VEX2D_FN_ENUMERATOR(name) name,
+  VEX2D_FACADE_FUNCTIONS(VEX2D_FN_ENUMERATOR)
+#undef VEX2D_FN_ENUMERATOR
   Count
 };
 constexpr std::size_t kFnCount = static_cast<std::size_t>(Fn::Count);

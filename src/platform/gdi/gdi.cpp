@@ -612,14 +612,10 @@ const CallCounts& callCounts() { return engine().calls; }
 
 std::string_view fnName(Fn f) {
   static constexpr std::string_view kNames[] = {
-      "CreatePen",     "CreateSolidBrush", "GetStockObject",    "CreateFontIndirectA",
-      "SelectObject",  "DeleteObject",     "GetObjectA",        "CreateCompatibleDC",
-      "DeleteDC",      "CreateDIBSection", "MoveToEx",          "LineTo",
-      "PolyBezier",    "Polygon",          "Rectangle",         "Ellipse",
-      "Arc",           "FillRect",         "SetPixel",          "GetPixel",
-      "TextOutA",      "SetTextColor",     "SetBkMode",         "SetBkColor",
-      "GetTextMetricsA", "GetTextExtentPoint32A", "BitBlt",     "StretchBlt",
-      "SetStretchBltMode"};
+#define VEX2D_FN_NAME(name) #name,
+      VEX2D_FACADE_FUNCTIONS(VEX2D_FN_NAME)
+#undef VEX2D_FN_NAME
+  };
   static_assert(std::size(kNames) == kFnCount);
   const auto i = static_cast<std::size_t>(f);
   return i < kFnCount ? kNames[i] : std::string_view{};
