@@ -96,10 +96,11 @@ inline void store16(std::uint8_t* p, __m128i v) {
 }
 
 // The C library's own wide loops, where the operation is a plain copy or
-// fill of the row's bytes.
+// fill of the row's bytes. 32-bit copies stay on the vector loop they ran
+// when it still cleared the top byte, so their speed is unchanged.
 template <RopKind K, PixelFormat F>
 constexpr bool libraryRow() {
-  return K == RopKind::Copy || K == RopKind::Zero || (K == RopKind::Ones && F == Bgr24);
+  return (K == RopKind::Copy && F == Bgr24) || K == RopKind::Zero || (K == RopKind::Ones && F == Bgr24);
 }
 
 template <RopKind K, PixelFormat F>
