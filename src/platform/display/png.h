@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/gdi/engine.h"
+#include "platform/pixels/pixel_view.h"
 
 namespace display {
 

@@ -9,26 +9,9 @@
 #include <string_view>
 
 #include "platform/gdi/gdi.h"
+#include "platform/pixels/pixel_view.h"
 
 namespace gdi {
-
-enum class PixelFormat : std::uint8_t {
-  Bgr24,   // 3 bytes a pixel: blue, green, red
-  Xrgb32,  // 4 bytes a pixel: blue, green, red, unused (0 when we write it)
-};
-
-constexpr int bytesPerPixel(PixelFormat f) { return f == PixelFormat::Bgr24 ? 3 : 4; }
-
-// A view of pixel rows. `top` is the first byte of the topmost row; `stride`
-// is the signed distance from one row to the row below, so a bottom-up DIB
-// has a negative stride.
-struct PixelView {
-  std::uint8_t* top = nullptr;
-  std::ptrdiff_t stride = 0;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  PixelFormat format = PixelFormat::Xrgb32;
-};
 
 // Creates a device context that draws into `view`, which the caller owns and
 // keeps alive until DeleteDC. Logical (0, 0) lands on device pixel `origin`;
