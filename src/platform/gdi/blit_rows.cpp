@@ -122,12 +122,38 @@ inline void narrowerSameRow(std::uint8_t* d, const std::uint8_t* s, std::size_t 
 #undef VEX2D_KERNEL
 }  // namespace sse2
 
-template <RopKind K, PixelFormat F>
-void sameSse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+// A same-format row kernel: the library's loop where that is one, else the
+// vector row of a level.
+template <RopKind K, PixelFormat F, void (*VectorRow)(std::uint8_t*, const std::uint8_t*, std::size_t)>
+void sameVia(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   if constexpr (libraryRow<K, F>())
     libraryRowOf<K, F>(d, s, n);
   else
-    sse2::sameRow<K, F>(d, s, n);
+    VectorRow(d, s, n);
+}
+
+template <RopKind K, PixelFormat F>
+constexpr RowFn kSameSse2 = sameVia<K, F, sse2::sameRow<K, F>>;
+
+// Four expanded pixels combined with the destination and stored, the top
+// bytes 0 (the 24-to-32-bit rule).
+template <RopKind K>
+inline void expandStore4(std::uint8_t* d, __m128i px) {
+  __m128i a = _mm_setzero_si128();
+  if constexpr (readsDestination(K)) a = load16(d);
+  combineInto<K>(a, px);
+  store16(d, _mm_and_si128(a, _mm_set1_epi32(0xFFFFFF)));
+}
+
+// Four packed pixels (12 bytes) combined with the destination and stored
+// with one 16-byte store that writes back the 4 bytes after them unchanged.
+template <RopKind K>
+inline void packStore4(std::uint8_t* d, __m128i px) {
+  const __m128i keep = _mm_setr_epi32(0, 0, 0, -1);  // the four bytes past the pixels
+  const __m128i old = load16(d);
+  __m128i a = old;
+  combineInto<K>(a, px);
+  store16(d, _mm_or_si128(_mm_andnot_si128(keep, a), _mm_and_si128(keep, old)));
 }
 
 // 24 to 32 bits, four pixels a step: byte shifts move pixel k from byte 3k
@@ -146,10 +172,7 @@ void expandSse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
         _mm_or_si128(_mm_or_si128(_mm_and_si128(v, m0), _mm_and_si128(_mm_slli_si128(v, 1), m1)),
                      _mm_or_si128(_mm_and_si128(_mm_slli_si128(v, 2), m2),
                                   _mm_and_si128(_mm_slli_si128(v, 3), m3)));
-    __m128i a = _mm_setzero_si128();
-    if constexpr (readsDestination(K)) a = load16(d + 4 * i);
-    combineInto<K>(a, px);
-    store16(d + 4 * i, _mm_and_si128(a, _mm_set1_epi32(0xFFFFFF)));
+    expandStore4<K>(d + 4 * i, px);
   }
   expandScalar<K>(d + 4 * i, s + 3 * i, n - i);
 }
@@ -163,7 +186,6 @@ void packSse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   const __m128i m1 = _mm_setr_epi32(0, 0xFFFFFF, 0, 0);
   const __m128i m2 = _mm_setr_epi32(0, 0, 0xFFFFFF, 0);
   const __m128i m3 = _mm_setr_epi32(0, 0, 0, 0xFFFFFF);
-  const __m128i keep = _mm_setr_epi32(0, 0, 0, -1);  // the four bytes past the pixels
   std::size_t i = 0;
   for (; i + 6 <= n; i += 4) {
     const __m128i v = load16(s + 4 * i);
@@ -171,10 +193,7 @@ void packSse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
         _mm_or_si128(_mm_or_si128(_mm_and_si128(v, m0), _mm_srli_si128(_mm_and_si128(v, m1), 1)),
                      _mm_or_si128(_mm_srli_si128(_mm_and_si128(v, m2), 2),
                                   _mm_srli_si128(_mm_and_si128(v, m3), 3)));
-    const __m128i old = load16(d + 3 * i);
-    __m128i a = old;
-    combineInto<K>(a, px);
-    store16(d + 3 * i, _mm_or_si128(_mm_andnot_si128(keep, a), _mm_and_si128(keep, old)));
+    packStore4<K>(d + 3 * i, px);
   }
   packScalar<K>(d + 3 * i, s + 4 * i, n - i);
 }
@@ -202,12 +221,7 @@ inline void narrowerSameRow(std::uint8_t* d, const std::uint8_t* s, std::size_t 
 }  // namespace avx2
 
 template <RopKind K, PixelFormat F>
-void sameAvx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
-  if constexpr (libraryRow<K, F>())
-    libraryRowOf<K, F>(d, s, n);
-  else
-    avx2::sameRow<K, F>(d, s, n);
-}
+constexpr RowFn kSameAvx2 = sameVia<K, F, avx2::sameRow<K, F>>;
 
 // 24 to 32 bits with byte shuffles: eight pixels a step from two 16-byte
 // loads 12 bytes apart (the second reads 4 bytes into the pixels after the
@@ -228,11 +242,7 @@ VEX2D_AVX2 void expandAvx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n
     store32(d + 4 * i, _mm256_and_si256(a, _mm256_set1_epi32(0xFFFFFF)));
   }
   for (; i + 6 <= n; i += 4) {
-    const __m128i px = _mm_shuffle_epi8(load16(s + 3 * i), spread);
-    __m128i a = _mm_setzero_si128();
-    if constexpr (readsDestination(K)) a = load16(d + 4 * i);
-    combineInto<K>(a, px);
-    store16(d + 4 * i, _mm_and_si128(a, _mm_set1_epi32(0xFFFFFF)));
+    expandStore4<K>(d + 4 * i, _mm_shuffle_epi8(load16(s + 3 * i), spread));
   }
   expandScalar<K>(d + 4 * i, s + 3 * i, n - i);
 }
@@ -246,7 +256,6 @@ VEX2D_AVX2 void packAvx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) 
       _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
   const __m256i squeeze2 = _mm256_broadcastsi128_si256(squeeze);
   const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
-  const __m128i keep = _mm_setr_epi32(0, 0, 0, -1);
   std::size_t i = 0;
   for (; i + 8 <= n; i += 8) {
     const __m256i px = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(load32(s + 4 * i), squeeze2), join);
@@ -262,13 +271,7 @@ VEX2D_AVX2 void packAvx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) 
     store16(q, a);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 16), b);
   }
-  for (; i + 6 <= n; i += 4) {
-    const __m128i px = _mm_shuffle_epi8(load16(s + 4 * i), squeeze);
-    const __m128i old = load16(d + 3 * i);
-    __m128i a = old;
-    combineInto<K>(a, px);
-    store16(d + 3 * i, _mm_or_si128(_mm_andnot_si128(keep, a), _mm_and_si128(keep, old)));
-  }
+  for (; i + 6 <= n; i += 4) packStore4<K>(d + 3 * i, _mm_shuffle_epi8(load16(s + 4 * i), squeeze));
   packScalar<K>(d + 3 * i, s + 4 * i, n - i);
 }
 
@@ -484,8 +487,8 @@ RowFn kernelOf(SimdLevel level, PixelFormat dst, PixelFormat src) {
   if (!readsSource(K) || dst == src) {
     switch (level) {
       case SimdLevel::Avx512: return dst == Bgr24 ? sameAvx512<K, Bgr24> : sameAvx512<K, Xrgb32>;
-      case SimdLevel::Avx2: return dst == Bgr24 ? sameAvx2<K, Bgr24> : sameAvx2<K, Xrgb32>;
-      case SimdLevel::Sse2: return dst == Bgr24 ? sameSse2<K, Bgr24> : sameSse2<K, Xrgb32>;
+      case SimdLevel::Avx2: return dst == Bgr24 ? kSameAvx2<K, Bgr24> : kSameAvx2<K, Xrgb32>;
+      case SimdLevel::Sse2: return dst == Bgr24 ? kSameSse2<K, Bgr24> : kSameSse2<K, Xrgb32>;
       default: return dst == Bgr24 ? sameScalar<K, Bgr24> : sameScalar<K, Xrgb32>;
     }
   }
