@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "platform/gdi/draw.h"
 #include "platform/gdi/engine.h"
@@ -68,19 +69,28 @@ const Realization* fontOf(const DcObj& dc, bool* isSystem) {
 void bindBitmapView(DcObj& dc, const BitmapObj& b) { dc.view = b.view; }
 
 // The frame of every drawing call: the call is counted; bad arguments or an
-// invalid DC give `failed`; a DC with nothing drawable gives `empty` without
-// drawing; otherwise `draw(dc, target)` runs, its result is the call's, and
-// the drawing reaches the display hook.
-template <typename R, typename Draw>
-R drawCall(Fn fn, HDC hdc, bool argsOk, R failed, R empty, Draw&& draw) {
+// invalid DC give `failed`; `prepare(dc)` runs on any valid DC (state that
+// changes even without pixels to draw on); a DC with nothing drawable gives
+// `empty` without drawing; otherwise `draw(dc, target)` runs, its result is
+// the call's, and the drawing reaches the display hook.
+template <typename R, typename Prepare, typename Draw>
+R drawCall(Fn fn, HDC hdc, bool argsOk, R failed, R empty, Prepare&& prepare, Draw&& draw) {
   count(fn);
   DcObj* dc = argsOk ? findDc(hdc) : nullptr;
   if (dc == nullptr) return failed;
+  prepare(*dc);
   Target t;
   if (!resolveTarget(*dc, &t)) return empty;
   const R result = draw(*dc, t);
   afterDraw(*dc);
   return result;
+}
+
+constexpr auto kNoPreparation = [](DcObj&) {};
+
+template <typename R, typename Draw>
+R drawCall(Fn fn, HDC hdc, bool argsOk, R failed, R empty, Draw&& draw) {
+  return drawCall(fn, hdc, argsOk, failed, empty, kNoPreparation, std::forward<Draw>(draw));
 }
 
 // BitBlt and StretchBlt: the frame of a drawing call around both targets.
@@ -421,13 +431,13 @@ BOOL MoveToEx(HDC hdc, int x, int y, POINT* lppt) {
 }
 
 BOOL LineTo(HDC hdc, int x, int y) {
-  // The current position moves even when there is nothing to draw on.
   POINT from{0, 0};
-  if (DcObj* dc = findDc(hdc)) {
-    from = dc->current;
-    dc->current = POINT{x, y};
-  }
-  return drawCall(Fn::LineTo, hdc, true, FALSE, TRUE, [&](DcObj& dc, const Target& t) {
+  // The current position moves even when there is nothing to draw on.
+  const auto move = [&](DcObj& dc) {
+    from = dc.current;
+    dc.current = POINT{x, y};
+  };
+  return drawCall(Fn::LineTo, hdc, true, FALSE, TRUE, move, [&](DcObj& dc, const Target& t) {
     drawLine(t, strokeOf(dc), dev(t, from.x, from.y), dev(t, x, y));
     return TRUE;
   });
