@@ -421,155 +421,13 @@ void bodyBandUnchecked(const SpanPainter& painter, std::int64_t y0, std::int64_t
 template void bodyBandUnchecked<3>(const SpanPainter&, std::int64_t, std::int64_t, Edge&, Edge&);
 template void bodyBandUnchecked<4>(const SpanPainter&, std::int64_t, std::int64_t, Edge&, Edge&);
 
-namespace {
-
-// True when a segment's box, grown by the pen, misses the clip: nothing of
-// it is visible.
-bool wideSegmentMissesClip(const ClipRect& c, DevPoint a, DevPoint b, std::int64_t w) {
-  return std::max(a.x, b.x) + w < c.left || std::min(a.x, b.x) - w >= c.right ||
-         std::max(a.y, b.y) + w < c.top || std::min(a.y, b.y) - w >= c.bottom;
-}
-
-// One wide segment, prepared: the body's four-point outline in fixed point
-// (1/256 pixel) with its edges over the clip, the round ends it paints (the
-// start is left out when a path's earlier segment painted it), and the rows
-// the whole covers.
-class WideSegment {
- public:
-  static constexpr std::int64_t kScale = 256;
-
-  WideSegment(const SpanPainter& painter, int w, DevPoint a, DevPoint b, bool startCap)
-      : painter_(painter), disc_(w), b_(b) {
-    const ClipRect& c = painter.target->clip;
-    outline(w, a, b);
-    n_ = bodyEdges(body_, c, edges_);
-    ends_[0] = startCap ? &a_ : nullptr;
-    ends_[1] = &b_;
-    a_ = a;
-    y0_ = c.bottom;
-    y1_ = c.top;
-    for (int i = 0; i < n_; ++i) {
-      y0_ = std::min(y0_, edges_[i].rowStart);
-      y1_ = std::max(y1_, edges_[i].rowEnd);
-    }
-    for (const DevPoint* e : ends_) {
-      if (e == nullptr) continue;
-      y0_ = std::min(y0_, std::max<std::int64_t>(e->y - disc_.half(), c.top));
-      y1_ = std::max(y1_, std::min<std::int64_t>(e->y + disc_.half() + 1, c.bottom));
-    }
-    collectMarks();
-  }
-
-  // The rows fall into bands between the rows where an edge starts or ends
-  // or a round end begins or stops; within a band the same edges cross every
-  // row and the same round ends touch it or none does.
-  void paint() {
-    for (std::int64_t ya = y0_, yb; ya < y1_; ya = yb) {
-      yb = y1_;
-      for (int i = 0; i < m_; ++i)
-        if (marks_[i] > ya && marks_[i] < yb) yb = marks_[i];
-      paintBand(ya, yb);
-    }
-  }
-
- private:
-  // The body: the segment's outline offset half the pen to either side, in
-  // fixed point, filled with the polygon rule. It is convex, so each row
-  // crosses two of its edges.
-  void outline(int w, DevPoint a, DevPoint b) {
-    const double dx = static_cast<double>(b.x - a.x);
-    const double dy = static_cast<double>(b.y - a.y);
-    const double len = std::sqrt(dx * dx + dy * dy);
-    const auto ox = roundHalfAway(-dy / len * (w * 0.5) * kScale);
-    const auto oy = roundHalfAway(dx / len * (w * 0.5) * kScale);
-    body_[0] = {a.x * kScale + ox, a.y * kScale + oy};
-    body_[1] = {b.x * kScale + ox, b.y * kScale + oy};
-    body_[2] = {b.x * kScale - ox, b.y * kScale - oy};
-    body_[3] = {a.x * kScale - ox, a.y * kScale - oy};
-  }
-
-  // Every edge starts and ends on the row of a corner, ceil(y / 256); each
-  // round end adds its first and its last row.
-  void collectMarks() {
-    for (const DevPoint& v : body_) marks_[m_++] = -((-v.y) >> 8);
-    for (const DevPoint* e : ends_) {
-      if (e == nullptr) continue;
-      marks_[m_++] = e->y - disc_.half();
-      marks_[m_++] = e->y + disc_.half() + 1;
-    }
-  }
-
-  bool touchesRoundEnd(std::int64_t y) const {
-    for (const DevPoint* e : ends_)
-      if (e != nullptr && y <= e->y + disc_.half() && y >= e->y - disc_.half()) return true;
-    return false;
-  }
-
-  void paintBand(std::int64_t ya, std::int64_t yb) {
-    Edge* active[4];
-    int crossings = 0;
-    for (int i = 0; i < n_; ++i)
-      if (edges_[i].rowStart <= ya && ya < edges_[i].rowEnd) active[crossings++] = &edges_[i];
-    if (!touchesRoundEnd(ya)) {
-      // The body alone: a convex outline crosses a row twice or not at all,
-      // and the span runs from the smaller crossing to the larger.
-      if (crossings == 2) {
-        bodyBand(painter_, ya, yb, *active[0], *active[1]);
-      } else {
-        for (std::int64_t y = ya; y < yb; ++y)
-          for (int i = 0; i < crossings; ++i) active[i]->step();
-      }
-      return;
-    }
-    if (ends_[0] == nullptr && (crossings == 0 || crossings == 2)) {
-      // A path's later segments: the body and one round end.
-      endBand(painter_, ya, yb, crossings == 2 ? active[0] : nullptr, crossings == 2 ? active[1] : nullptr, b_,
-              disc_);
-      return;
-    }
-    for (std::int64_t y = ya; y < yb; ++y) {
-      paintMixedRow(y, active, crossings);
-      for (int i = 0; i < crossings; ++i) active[i]->step();
-    }
-  }
-
-  // A row with the body and one or both round ends: their spans, merged
-  // where they overlap.
-  void paintMixedRow(std::int64_t y, Edge* const* active, int crossings) const {
-    RowPieces pieces;
-    if (crossings >= 2) {
-      std::int64_t left = active[0]->q, right = left;
-      for (int i = 1; i < crossings; ++i) {
-        left = std::min(left, active[i]->q);
-        right = std::max(right, active[i]->q);
-      }
-      if (left < right) pieces.add(left, right);
-    }
-    for (const DevPoint* e : ends_) {
-      if (e == nullptr || y < e->y - disc_.half() || y > e->y + disc_.half()) continue;
-      const DiscRow r = disc_.row(y - e->y);
-      if (r.lo <= r.hi) pieces.add(e->x + r.lo, e->x + r.hi + 1);
-    }
-    if (pieces.n > 0) pieces.paint(painter_, static_cast<std::int32_t>(y));
-  }
-
-  const SpanPainter& painter_;
-  const Disc disc_;
-  DevPoint a_{}, b_;
-  const DevPoint* ends_[2] = {nullptr, nullptr};
-  DevPoint body_[4];
-  Edge edges_[4];
-  int n_ = 0;
-  std::int64_t y0_ = 0, y1_ = 0;
-  std::int64_t marks_[8] = {};
-  int m_ = 0;
-};
-
-}  // namespace
-
 bool wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b, bool startCap) {
   const ClipRect& c = painter.target->clip;
-  if (wideSegmentMissesClip(c, a, b, w)) return false;
+  // Nothing of a segment whose box, grown by the pen, misses the clip.
+  const std::int64_t reach = w;
+  if (std::max(a.x, b.x) + reach < c.left || std::min(a.x, b.x) - reach >= c.right ||
+      std::max(a.y, b.y) + reach < c.top || std::min(a.y, b.y) - reach >= c.bottom)
+    return false;
   if (a.x == b.x && a.y == b.y) return false;
   // A pen so wide that one of its round ends covers the whole clip paints
   // every visible pixel: one fill does it, and the caller may skip the rest
@@ -578,7 +436,94 @@ bool wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b, bool st
     fillBox(painter, c.left, c.top, c.right, c.bottom);
     return true;
   }
-  WideSegment(painter, w, a, b, startCap).paint();
+  // The body: the segment's four-point outline in fixed point, filled with
+  // the polygon rule. It is convex, so each row crosses two of its edges.
+  constexpr std::int64_t kScale = 256;
+  const double dx = static_cast<double>(b.x - a.x);
+  const double dy = static_cast<double>(b.y - a.y);
+  const double len = std::sqrt(dx * dx + dy * dy);
+  const double nx = -dy / len * (w * 0.5) * kScale;
+  const double ny = dx / len * (w * 0.5) * kScale;
+  const auto ox = roundHalfAway(nx);
+  const auto oy = roundHalfAway(ny);
+  const DevPoint body[4] = {{a.x * kScale + ox, a.y * kScale + oy},
+                            {b.x * kScale + ox, b.y * kScale + oy},
+                            {b.x * kScale - ox, b.y * kScale - oy},
+                            {a.x * kScale - ox, a.y * kScale - oy}};
+  Edge edges[4];
+  const int n = bodyEdges(body, c, edges);
+  std::int64_t y0 = c.bottom, y1 = c.top;
+  for (int i = 0; i < n; ++i) {
+    y0 = std::min(y0, edges[i].rowStart);
+    y1 = std::max(y1, edges[i].rowEnd);
+  }
+  // The round ends, and the rows they add.
+  const Disc disc(w);
+  const DevPoint* ends[2] = {startCap ? &a : nullptr, &b};
+  for (const DevPoint* e : ends) {
+    if (e == nullptr) continue;
+    y0 = std::min(y0, std::max<std::int64_t>(e->y - disc.half(), c.top));
+    y1 = std::max(y1, std::min<std::int64_t>(e->y + disc.half() + 1, c.bottom));
+  }
+  // The rows fall into bands between the rows where an edge starts or ends
+  // or a round end begins or stops; within a band the same edges cross every
+  // row and the same round ends touch it or none does.
+  // Every edge starts and ends on the row of a corner: ceil(y / 256).
+  std::int64_t marks[8];
+  int m = 0;
+  for (const DevPoint& v : body) marks[m++] = -((-v.y) >> 8);
+  for (const DevPoint* e : ends) {
+    if (e == nullptr) continue;
+    marks[m++] = e->y - disc.half();
+    marks[m++] = e->y + disc.half() + 1;
+  }
+  for (std::int64_t ya = y0, yb; ya < y1; ya = yb) {
+    yb = y1;
+    for (int i = 0; i < m; ++i)
+      if (marks[i] > ya && marks[i] < yb) yb = marks[i];
+    Edge* active[4];
+    int crossings = 0;
+    for (int i = 0; i < n; ++i)
+      if (edges[i].rowStart <= ya && ya < edges[i].rowEnd) active[crossings++] = &edges[i];
+    bool capRows = false;
+    for (const DevPoint* e : ends)
+      if (e != nullptr && ya <= e->y + disc.half() && ya >= e->y - disc.half()) capRows = true;
+    if (!capRows) {
+      // The body alone: a convex outline crosses a row twice or not at all,
+      // and the span runs from the smaller crossing to the larger.
+      if (crossings == 2) {
+        bodyBand(painter, ya, yb, *active[0], *active[1]);
+      } else {
+        for (std::int64_t y = ya; y < yb; ++y)
+          for (int i = 0; i < crossings; ++i) active[i]->step();
+      }
+      continue;
+    }
+    if (ends[0] == nullptr && (crossings == 0 || crossings == 2)) {
+      // A path's later segments: the body and one round end.
+      endBand(painter, ya, yb, crossings == 2 ? active[0] : nullptr, crossings == 2 ? active[1] : nullptr,
+              b, disc);
+      continue;
+    }
+    for (std::int64_t y = ya; y < yb; ++y) {
+      RowPieces pieces;
+      if (crossings >= 2) {
+        std::int64_t left = active[0]->q, right = left;
+        for (int i = 1; i < crossings; ++i) {
+          left = std::min(left, active[i]->q);
+          right = std::max(right, active[i]->q);
+        }
+        if (left < right) pieces.add(left, right);
+      }
+      for (const DevPoint* e : ends) {
+        if (e == nullptr || y < e->y - disc.half() || y > e->y + disc.half()) continue;
+        const DiscRow r = disc.row(y - e->y);
+        if (r.lo <= r.hi) pieces.add(e->x + r.lo, e->x + r.hi + 1);
+      }
+      if (pieces.n > 0) pieces.paint(painter, static_cast<std::int32_t>(y));
+      for (int i = 0; i < crossings; ++i) active[i]->step();
+    }
+  }
   return false;
 }
 
