@@ -156,7 +156,7 @@ void printList() {
   std::printf("%-10s %-16s %s\n", "test", "unit", "reference");
   for (const TestInfo& t : runner::kTests) {
     const drawtests::TestRow& row = drawtests::TestRowOfButton(t.button);
-    std::printf("%-10s %-16s %.0f\n", t.word, trimmed(row.unit).c_str(), shell::kReferenceRates[t.slot]);
+    std::printf("%-10s %-16s %.0f\n", t.name, trimmed(row.unit).c_str(), t.referenceRate);
   }
 }
 
@@ -169,7 +169,7 @@ void printSummary(shell::frmMainForm& f, const Options& o, const results::Result
   for (int button = 1; button <= 8; ++button) {
     const auto it = std::find_if(r.tests.begin(), r.tests.end(), [&](const results::TestResult& t) {
       return std::any_of(o.tests.begin(), o.tests.end(),
-                         [&](const TestInfo* i) { return i->button == button && t.name == i->word; });
+                         [&](const TestInfo* i) { return i->button == button && t.name == i->name; });
     });
     if (it == r.tests.end() || it->samples.empty()) continue;
     const results::Summary s = it->summary();
@@ -242,7 +242,7 @@ charts::Overview overviewOf(shell::frmMainForm& f, const Options& o, const resul
   std::vector<const TestInfo*> byButton(o.tests.begin(), o.tests.end());
   std::sort(byButton.begin(), byButton.end(), [](const TestInfo* a, const TestInfo* b) { return a->button < b->button; });
   for (const TestInfo* t : byButton) {
-    const auto it = std::find_if(r.tests.begin(), r.tests.end(), [&](const results::TestResult& x) { return x.name == t->word; });
+    const auto it = std::find_if(r.tests.begin(), r.tests.end(), [&](const results::TestResult& x) { return x.name == t->name; });
     if (it == r.tests.end()) continue;
     charts::OverviewTest ot;
     ot.caption = caption(f, t->button);
@@ -250,7 +250,7 @@ charts::Overview overviewOf(shell::frmMainForm& f, const Options& o, const resul
       ot.label = it->samples.back().label;
       ot.points = results::pointsOf(it->summary().median, it->reference);
     }
-    if (const auto th = thumbnails.find(t->word); th != thumbnails.end()) ot.picture = th->second;
+    if (const auto th = thumbnails.find(t->name); th != thumbnails.end()) ot.picture = th->second;
     ov.tests.push_back(std::move(ot));
   }
   if (r.score) {
@@ -335,13 +335,13 @@ int main(int argc, char** argv) {
   for (const TestInfo* t : o.tests) {
     const drawtests::TestRow& row = drawtests::TestRowOfButton(t->button);
     results::TestResult tr;
-    tr.name = t->word;
+    tr.name = t->name;
     tr.unit = trimmed(row.unit);
     tr.numerator = row.numerator;
     // The text test draws 1000 characters at each of its font sizes.
     tr.primitives = std::int64_t{row.iterations} * (t->button == 1 ? drawtests::kTextCharsPerSize : 1);
-    tr.reference = shell::kReferenceRates[t->slot];
-    result.run.tests.push_back(t->word);
+    tr.reference = t->referenceRate;
+    result.run.tests.push_back(t->name);
     result.tests.push_back(std::move(tr));
   }
 
@@ -382,11 +382,11 @@ int main(int argc, char** argv) {
                                           : "warm-up " + std::to_string(repetition) + " of " +
                                                 std::to_string(o.warmup);
       if (!w.measured || !(w.elapsed() > 0)) {
-        say(std::string(t->word) + ": no time was measured (" + where + ")");
+        say(std::string(t->name) + ": no time was measured (" + where + ")");
         return;
       }
       const double rate = tr.numerator / w.elapsed();
-      say(std::string(t->word) + ": " + fixed(rate) + " " + tr.unit + " (" + where + ")");
+      say(std::string(t->name) + ": " + fixed(rate) + " " + tr.unit + " (" + where + ")");
       if (!recording) return;
       results::Sample s{w.elapsed(), rate, results::pointsOf(rate, tr.reference), label, std::nullopt, std::nullopt};
       if (o.stats) {
@@ -409,16 +409,16 @@ int main(int argc, char** argv) {
   f.onTestEnd = [&] {
     if (!recording || running == nullptr) return;
     const gdi::PixelView view = shell::frmTest().backBuffer();
-    const auto it = std::find(result.run.tests.begin(), result.run.tests.end(), running->word);
+    const auto it = std::find(result.run.tests.begin(), result.run.tests.end(), running->name);
     const std::string sha1 = runner::surfaceSha1(view);
     result.tests[static_cast<std::size_t>(it - result.run.tests.begin())].surfaceSha1 = sha1;
     if (!o.out) return;
-    thumbnails[running->word] = charts::Thumbnail::of(view, charts::kThumbnailWidth, charts::kThumbnailHeight);
-    const std::string png = *o.out + "/" + running->word + ".png";
+    thumbnails[running->name] = charts::Thumbnail::of(view, charts::kThumbnailWidth, charts::kThumbnailHeight);
+    const std::string png = *o.out + "/" + running->name + ".png";
     display::PngOptions pngOptions;
     pngOptions.text = pictureText(result);
     pngOptions.text.insert(pngOptions.text.begin(), {{"Title", "Vex2D " + caption(f, running->button)},
-                                                       {"vex2d test", running->word},
+                                                       {"vex2d test", running->name},
                                                        {"vex2d surface SHA-1", sha1}});
     std::string why;
     if (!runner::replaceFileAtomically(

@@ -380,39 +380,39 @@ void BM_Memcpy(benchmark::State& state) {
 
 // Each family on both surfaces, with one named argument.
 #define VEX2D_ON_BOTH_ARG(fn, name, value)                              \
-  BENCHMARK_CAPTURE(fn, dib24, Kind::Dib24)->ArgName(name)->Arg(value); \
-  BENCHMARK_CAPTURE(fn, view32, Kind::View32)->ArgName(name)->Arg(value)
+  BENCHMARK_CAPTURE(fn, dib24, Kind::Dib24)->ArgName(name)->Arg(value)->UseRealTime(); \
+  BENCHMARK_CAPTURE(fn, view32, Kind::View32)->ArgName(name)->Arg(value)->UseRealTime()
 
 VEX2D_ON_BOTH_ARG(BM_Line, "width", 1);
 VEX2D_ON_BOTH_ARG(BM_Line, "width", 5);
 VEX2D_ON_BOTH_ARG(BM_Line, "width", 0);  // the line test's mix
-BENCHMARK_CAPTURE(BM_Rectangle, dib24, Kind::Dib24);
-BENCHMARK_CAPTURE(BM_Rectangle, view32, Kind::View32);
-BENCHMARK_CAPTURE(BM_RectangleFull, dib24, Kind::Dib24);
-BENCHMARK_CAPTURE(BM_RectangleFull, view32, Kind::View32);
-BENCHMARK_CAPTURE(BM_Polygon, dib24, Kind::Dib24);
-BENCHMARK_CAPTURE(BM_Polygon, view32, Kind::View32);
-BENCHMARK_CAPTURE(BM_Ellipse, dib24, Kind::Dib24);
-BENCHMARK_CAPTURE(BM_Ellipse, view32, Kind::View32);
-BENCHMARK_CAPTURE(BM_Arc, dib24, Kind::Dib24);
-BENCHMARK_CAPTURE(BM_Arc, view32, Kind::View32);
-BENCHMARK_CAPTURE(BM_PolyBezier, dib24, Kind::Dib24);
-BENCHMARK_CAPTURE(BM_PolyBezier, view32, Kind::View32);
+BENCHMARK_CAPTURE(BM_Rectangle, dib24, Kind::Dib24)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Rectangle, view32, Kind::View32)->UseRealTime();
+BENCHMARK_CAPTURE(BM_RectangleFull, dib24, Kind::Dib24)->UseRealTime();
+BENCHMARK_CAPTURE(BM_RectangleFull, view32, Kind::View32)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Polygon, dib24, Kind::Dib24)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Polygon, view32, Kind::View32)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Ellipse, dib24, Kind::Dib24)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Ellipse, view32, Kind::View32)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Arc, dib24, Kind::Dib24)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Arc, view32, Kind::View32)->UseRealTime();
+BENCHMARK_CAPTURE(BM_PolyBezier, dib24, Kind::Dib24)->UseRealTime();
+BENCHMARK_CAPTURE(BM_PolyBezier, view32, Kind::View32)->UseRealTime();
 VEX2D_ON_BOTH_ARG(BM_Text, "cell", 0);  // the text test's cycle 8..107
 VEX2D_ON_BOTH_ARG(BM_Text, "cell", 8);
 VEX2D_ON_BOTH_ARG(BM_Text, "cell", 107);
-BENCHMARK_CAPTURE(BM_BitBlt, dib24_SRCCOPY, Kind::Dib24, SRCCOPY);
-BENCHMARK_CAPTURE(BM_BitBlt, view32_SRCCOPY, Kind::View32, SRCCOPY);
-BENCHMARK_CAPTURE(BM_BitBlt, dib24_SRCPAINT, Kind::Dib24, SRCPAINT);
-BENCHMARK_CAPTURE(BM_BitBlt, view32_SRCPAINT, Kind::View32, SRCPAINT);
-BENCHMARK_CAPTURE(BM_BitBlt, dib24_SRCINVERT, Kind::Dib24, SRCINVERT);
-BENCHMARK_CAPTURE(BM_BitBlt, view32_SRCINVERT, Kind::View32, SRCINVERT);
-BENCHMARK_CAPTURE(BM_BitBltFullSource, dib24, Kind::Dib24);
-BENCHMARK_CAPTURE(BM_BitBltFullSource, view32, Kind::View32);
-BENCHMARK_CAPTURE(BM_StretchBlt, dib24, Kind::Dib24);
-BENCHMARK_CAPTURE(BM_StretchBlt, view32, Kind::View32);
-BENCHMARK(BM_PenLifecycle);
-BENCHMARK(BM_Memset)->ArgName("bpp")->Arg(3)->Arg(4);
-BENCHMARK(BM_Memcpy)->ArgName("bpp")->Arg(3)->Arg(4);
+BENCHMARK_CAPTURE(BM_BitBlt, dib24_SRCCOPY, Kind::Dib24, SRCCOPY)->UseRealTime();
+BENCHMARK_CAPTURE(BM_BitBlt, view32_SRCCOPY, Kind::View32, SRCCOPY)->UseRealTime();
+BENCHMARK_CAPTURE(BM_BitBlt, dib24_SRCPAINT, Kind::Dib24, SRCPAINT)->UseRealTime();
+BENCHMARK_CAPTURE(BM_BitBlt, view32_SRCPAINT, Kind::View32, SRCPAINT)->UseRealTime();
+BENCHMARK_CAPTURE(BM_BitBlt, dib24_SRCINVERT, Kind::Dib24, SRCINVERT)->UseRealTime();
+BENCHMARK_CAPTURE(BM_BitBlt, view32_SRCINVERT, Kind::View32, SRCINVERT)->UseRealTime();
+BENCHMARK_CAPTURE(BM_BitBltFullSource, dib24, Kind::Dib24)->UseRealTime();
+BENCHMARK_CAPTURE(BM_BitBltFullSource, view32, Kind::View32)->UseRealTime();
+BENCHMARK_CAPTURE(BM_StretchBlt, dib24, Kind::Dib24)->UseRealTime();
+BENCHMARK_CAPTURE(BM_StretchBlt, view32, Kind::View32)->UseRealTime();
+BENCHMARK(BM_PenLifecycle)->UseRealTime();
+BENCHMARK(BM_Memset)->ArgName("bpp")->Arg(3)->Arg(4)->UseRealTime();
+BENCHMARK(BM_Memcpy)->ArgName("bpp")->Arg(3)->Arg(4)->UseRealTime();
 
 }  // namespace

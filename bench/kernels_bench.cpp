@@ -20,15 +20,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "platform/forms/forms.h"
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
-#include "shell/complete_run.h"
 #include "surfaces.h"
 #include "tests/handlers.h"
 #include "tests/kernels.h"
 #include "tests/protocol.h"
+#include "tests/registry.h"
 
 namespace {
 
@@ -36,17 +38,8 @@ using namespace gdi;
 
 using namespace bench;
 
-// Primitives one run of the kernel draws.
-double primitivesOf(int button, const drawtests::TestRow& row) {
-  switch (button) {
-    case 1: return static_cast<double>(row.iterations) * drawtests::kTextCharsPerSize;
-    case 7: return 3.0 * row.iterations;  // three stretched transfers an iteration
-    default: return row.iterations;
-  }
-}
-
-void BM_Kernel(benchmark::State& state, int button, Kind kind) {
-  const drawtests::TestRow& row = drawtests::TestRowOfButton(button);
+void BM_Kernel(benchmark::State& state, const drawtests::TestEntry& test, Kind kind) {
+  const drawtests::TestRow& row = *test.row;
   Surfaces& s = Surfaces::get();
   s.clear(kind);
   const HDC dc = s.dc(kind);
@@ -57,23 +50,22 @@ void BM_Kernel(benchmark::State& state, int button, Kind kind) {
     row.kernel(drawtests::KernelArgs{dc, kWidth, kHeight, s.source(), row.iterations});
   }
   const double runs = static_cast<double>(state.iterations());
-  state.SetItemsProcessed(static_cast<std::int64_t>(runs * primitivesOf(button, row)));
+  state.SetItemsProcessed(static_cast<std::int64_t>(runs * row.iterations * test.primitivesPerIteration));
   state.counters["rate"] = benchmark::Counter(runs * row.numerator, benchmark::Counter::kIsRate);
-  const double reference = shell::kReferenceRates[static_cast<std::size_t>(row.slot)];
+  const double reference = test.referenceRate;
   state.counters["points"] = benchmark::Counter(runs * row.numerator * 100.0 / reference, benchmark::Counter::kIsRate);
 }
 
-#define VEX2D_KERNEL(name, button)                                                                     \
-  BENCHMARK_CAPTURE(BM_Kernel, name##_dib24, button, Kind::Dib24)->Unit(benchmark::kMillisecond);   \
-  BENCHMARK_CAPTURE(BM_Kernel, name##_view32, button, Kind::View32)->Unit(benchmark::kMillisecond)
-
-VEX2D_KERNEL(Text, 1);
-VEX2D_KERNEL(Line, 2);
-VEX2D_KERNEL(Spline, 8);
-VEX2D_KERNEL(Polygon, 3);
-VEX2D_KERNEL(Rectangle, 4);
-VEX2D_KERNEL(Ellipse, 5);
-VEX2D_KERNEL(Blitting, 6);
-VEX2D_KERNEL(Stretching, 7);
+// Each test of the registry on both surfaces, in the complete run's order,
+// on wall-clock time as the peers are measured: the rate counters divide by
+// it.
+const bool kRegistered = [] {
+  for (const drawtests::TestEntry& t : drawtests::kTests)
+    for (const auto& [suffix, kind] : {std::pair{"_dib24", Kind::Dib24}, std::pair{"_view32", Kind::View32}})
+      benchmark::RegisterBenchmark((std::string("BM_Kernel/") + t.name + suffix).c_str(), BM_Kernel, t, kind)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+  return true;
+}();
 
 }  // namespace

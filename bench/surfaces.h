@@ -5,15 +5,24 @@
 // picture box, which takes the format of the screen (32 bits, top-down).
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/simd.h"
 
 namespace bench {
+
+// The instruction-set level the kernels ran at (VEX2D_SIMD chooses it), in
+// the context block of every report.
+inline const bool kSimdContext =
+    (benchmark::AddCustomContext("simd", std::string(gdi::activeSimdLevelName())), true);
 
 constexpr int kWidth = 1024;
 constexpr int kHeight = 768;

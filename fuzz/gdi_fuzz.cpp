@@ -44,6 +44,8 @@
 
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/simd.h"
+#include "platform/gdi/text.h"
 
 namespace {
 
@@ -309,6 +311,11 @@ class Session {
   void setUp() {
     const std::uint8_t shape = in_.u8();
     const std::uint32_t seed = in_.u32();
+    // The instruction-set level of the kernels, from the seed's top bits:
+    // every level the processor has is fuzzed, not only its best.
+    const std::vector<gdi::SimdLevel> levels = supportedLevels();
+    gdi::setSimdLevel(levels[(seed >> 28) % levels.size()]);
+    if (trace_) std::fprintf(stderr, "gdi_fuzz: level %s\n", std::string(gdi::activeSimdLevelName()).c_str());
 
     // The twins: one size, one 24-bit and one 32-bit, each with its own row
     // order, filled with the same colours.
@@ -372,19 +379,63 @@ class Session {
     if (shape & 128) SetDrawHook(view_, countDraws, &drawHookCalls);
   }
 
+  static std::vector<gdi::SimdLevel> supportedLevels() {
+    std::vector<gdi::SimdLevel> out;
+    for (const gdi::SimdLevel l : gdi::kAllSimdLevels)
+      if (gdi::simdLevelSupported(l)) out.push_back(l);
+    return out;
+  }
+
   // Mostly 1 to 40 pixels a side. Now and then a surface is a few rows of
-  // 250 to 595 pixels: row kernels that work in chunks of a few hundred
-  // pixels only show their chunk boundaries on rows that long.
+  // 250 to 503 pixels: row kernels that work in chunks of a few hundred
+  // pixels only show their chunk boundaries on rows that long. Rarely one
+  // side is 2048 pixels (the other 1 to 3): the widest rows and the tallest
+  // columns a window of ours has.
   void surfaceSize(int* width, int* height) {
     const std::uint8_t w = in_.u8();
     const std::uint8_t h = in_.u8();
     if (w < 0xF0) {
       *width = 1 + w % 40;
       *height = 1 + h % 40;
-    } else {
+    } else if (w < 0xFC) {
       *width = 250 + (w - 0xF0) * 23;
       *height = 1 + h % 4;
+    } else {
+      const int thin = 1 + h % 3;
+      *width = w < 0xFE ? kLongSide : thin;
+      *height = w < 0xFE ? thin : kLongSide;
     }
+  }
+  static constexpr int kLongSide = 2048;
+
+  // CreateViewDC and SetViewDC with a view that no caller should pass: no
+  // pixels, no size, rows shorter than the width, a 32-bit view off word
+  // alignment. Each must be refused; none may draw anywhere.
+  void hostileView() {
+    PixelView v = geom_.view(buffer_->data());
+    const std::uint8_t fault = in_.u8();
+    switch (fault % 7) {
+      case 0: v.top = nullptr; break;
+      case 1: v.width = -static_cast<std::int32_t>(in_.u8()); break;
+      case 2: v.height = 0; break;
+      case 3: v.width = INT32_MAX; v.height = 2; break;
+      case 4: {
+        const std::ptrdiff_t shortRow = static_cast<std::ptrdiff_t>(v.width) * bytesPerPixel(v.format) - 1;
+        v.stride = v.stride < 0 ? -shortRow : shortRow;
+        v.height = std::max(v.height, 2);
+        break;
+      }
+      case 5: v.format = PixelFormat::Xrgb32; v.top += 1 + fault % 3; break;
+      default: v.format = PixelFormat::Xrgb32; v.stride += v.stride < 0 ? -2 : 2; v.height = std::max(v.height, 2); break;
+    }
+    const HDC created = CreateViewDC(v, POINT{coord(in_), coord(in_)}, RECT{coord(in_), coord(in_), coord(in_), coord(in_)});
+    if (created != 0) {
+      DeleteDC(created);
+      fail("CreateViewDC accepted a hostile view (fault %d: %dx%d, stride %td, top %p)", fault % 7, v.width,
+           v.height, v.stride, static_cast<void*>(v.top));
+    }
+    if (SetViewDC(view_, v, geom_.origin, geom_.clip) != FALSE)
+      fail("SetViewDC accepted a hostile view (fault %d)", fault % 7);
   }
 
   Dib makeDib(int width, int height, int bitCount, std::uint32_t seed) {
@@ -455,7 +506,7 @@ class Session {
     // changing either gives a stale handle or someone else's.
     const std::uint8_t m = in_.u8();
     switch (m % 4) {
-      case 0: return h ^ (1u << (20 + (m >> 2) % 12));
+      case 0: return h ^ (1u << (11 + (m >> 2) % 21));  // a generation bit
       case 1: return h + 1;
       case 2: return h - 1;
       default: return h ^ (1u << ((m >> 2) % 20));
@@ -705,18 +756,19 @@ class Session {
     static constexpr const char* kExtra[] = {"SetViewDC", "pen per line", "SetDrawHook",
                                              "delete while selected"};
     constexpr std::size_t kOps = gdi::kFnCount + std::size(kExtra);
-    // The cases below are numbered by hand in that order, and seeds.py
-    // writes the same numbers: a new facade function needs its case here
-    // (and in seeds.py) before the numbers of the compound operations move.
-    static_assert(gdi::kFnCount == 29 && static_cast<int>(gdi::Fn::SetStretchBltMode) == 28,
-                  "the facade changed: renumber the operations here and in seeds.py");
+    // The numbers come from the engine's one list of facade functions
+    // (VEX2D_FACADE_FUNCTIONS), which seeds.py reads as well.
+    using gdi::Fn;
+    constexpr auto op = [](Fn f) { return static_cast<std::size_t>(f); };
+    constexpr std::size_t kSetViewDc = gdi::kFnCount, kPenPerLine = kSetViewDc + 1, kDrawHook = kSetViewDc + 2,
+                          kDeleteWhileSelected = kSetViewDc + 3;
     auto opName = [](std::size_t k) -> std::string {
       return k < gdi::kFnCount ? std::string(gdi::fnName(static_cast<gdi::Fn>(k))) : kExtra[k - gdi::kFnCount];
     };
-    const std::uint8_t op = in_.u8();
-    if (trace_) std::fprintf(stderr, "gdi_fuzz: call %d: %s\n", calls, opName(op % kOps).c_str());
-    switch (op % kOps) {
-      case 0: {  // CreatePen
+    const std::size_t which = in_.u8() % kOps;
+    if (trace_) std::fprintf(stderr, "gdi_fuzz: call %d: %s\n", calls, opName(which).c_str());
+    switch (which) {
+      case op(Fn::CreatePen): {
         static constexpr int kStyles[] = {PS_SOLID, PS_SOLID, PS_SOLID, PS_NULL, 1, 2, 3, 4, 6, 7, 8, -1, 9, INT_MIN};
         const std::uint8_t s = in_.u8();
         const int style = s < 0xF0 ? kStyles[s % std::size(kStyles)] : in_.i32();
@@ -727,20 +779,20 @@ class Session {
         pool(p);
         break;
       }
-      case 1: {  // CreateSolidBrush
+      case op(Fn::CreateSolidBrush): {
         const HBRUSH b = CreateSolidBrush(color(in_));
         if (b == 0) fail("CreateSolidBrush failed");
         objects_.push_back(b);
         pool(b);
         break;
       }
-      case 2: {  // GetStockObject
+      case op(Fn::GetStockObject): {
         const std::uint8_t b = in_.u8();
         const int i = b < 0xF0 ? static_cast<std::int8_t>(b) % 24 : in_.i32();
         pool(GetStockObject(i));
         break;
       }
-      case 3: {  // CreateFontIndirectA
+      case op(Fn::CreateFontIndirectA): {
         const bool null = in_.u8() >= 0xF8;
         const HFONT f = CreateFontIndirectA(null ? nullptr : logFont());
         if (null && f != 0) fail("CreateFontIndirectA(null) returned a font");
@@ -748,7 +800,7 @@ class Session {
         pool(f);
         break;
       }
-      case 4: {  // SelectObject
+      case op(Fn::SelectObject): {
         const HDC d = dc();
         const HGDIOBJ h = object();
         const HGDIOBJ previous = SelectObject(d, h);
@@ -767,21 +819,21 @@ class Session {
         pool(previous);
         break;
       }
-      case 5: {  // DeleteObject
+      case op(Fn::DeleteObject): {
         DeleteObject(object());
         recheckTwinBitmaps();
         break;
       }
-      case 6: getObject(calls); break;
-      case 7: newMemoryDc(in_.u8() < 0xC0 ? 0 : dc()); break;
-      case 8: {  // DeleteDC
+      case op(Fn::GetObjectA): getObject(calls); break;
+      case op(Fn::CreateCompatibleDC): newMemoryDc(in_.u8() < 0xC0 ? 0 : dc()); break;
+      case op(Fn::DeleteDC): {
         const HDC d = dc();
         if (DeleteDC(d) != FALSE && isTwin(d)) twinsOn_ = false;
         if (d == view_) view_ = 0;
         break;
       }
-      case 9: createDibSection(calls); break;
-      case 10: {  // MoveToEx
+      case op(Fn::CreateDIBSection): createDibSection(calls); break;
+      case op(Fn::MoveToEx): {
         const HDC d = dc();
         const int x = coord(in_), y = coord(in_);
         const bool want = in_.flag();
@@ -792,38 +844,38 @@ class Session {
         });
         break;
       }
-      case 11: {  // LineTo
+      case op(Fn::LineTo): {
         const HDC d = dc();
         const int x = coord(in_), y = coord(in_);
         both(d, calls, "LineTo", [&](HDC t) { return LineTo(t, x, y); });
         break;
       }
-      case 12: {  // PolyBezier
+      case op(Fn::PolyBezier): {
         const HDC d = dc();
         const Points p = points(true);
         both(d, calls, "PolyBezier",
              [&](HDC t) { return PolyBezier(t, p.get(), static_cast<DWORD>(p.count)); });
         break;
       }
-      case 13: {  // Polygon
+      case op(Fn::Polygon): {
         const HDC d = dc();
         const Points p = points(false);
         both(d, calls, "Polygon", [&](HDC t) { return Polygon(t, p.get(), static_cast<int>(p.count)); });
         break;
       }
-      case 14: {  // Rectangle
+      case op(Fn::Rectangle): {
         const HDC d = dc();
         const int l = coord(in_), t = coord(in_), r = coord(in_), b = coord(in_);
         both(d, calls, "Rectangle", [&](HDC x) { return Rectangle(x, l, t, r, b); });
         break;
       }
-      case 15: {  // Ellipse
+      case op(Fn::Ellipse): {
         const HDC d = dc();
         const int l = coord(in_), t = coord(in_), r = coord(in_), b = coord(in_);
         both(d, calls, "Ellipse", [&](HDC x) { return Ellipse(x, l, t, r, b); });
         break;
       }
-      case 16: {  // Arc
+      case op(Fn::Arc): {
         const HDC d = dc();
         int v[8];
         for (int& c : v) c = coord(in_);
@@ -831,7 +883,7 @@ class Session {
              [&](HDC x) { return Arc(x, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]); });
         break;
       }
-      case 17: {  // FillRect
+      case op(Fn::FillRect): {
         const HDC d = dc();
         auto rect = std::make_unique<RECT>(RECT{coord(in_), coord(in_), coord(in_), coord(in_)});
         const bool null = in_.u8() >= 0xF0;
@@ -839,7 +891,7 @@ class Session {
         both(d, calls, "FillRect", [&](HDC x) { return FillRect(x, null ? nullptr : rect.get(), brush); });
         break;
       }
-      case 18: {  // SetPixel, then GetPixel must read it back
+      case op(Fn::SetPixel): {  // SetPixel, then GetPixel must read it back
         const HDC d = dc();
         const int x = coord(in_), y = coord(in_);
         const COLORREF c = color(in_);
@@ -854,26 +906,26 @@ class Session {
         });
         break;
       }
-      case 19: {  // GetPixel
+      case op(Fn::GetPixel): {
         const HDC d = dc();
         const int x = coord(in_), y = coord(in_);
         both(d, calls, "GetPixel", [&](HDC t) { return GetPixel(t, x, y); });
         break;
       }
-      case 20: {  // TextOutA
+      case op(Fn::TextOutA): {
         const HDC d = dc();
         const int x = coord(in_), y = coord(in_);
         const Text s = text();
         both(d, calls, "TextOutA", [&](HDC t) { return TextOutA(t, x, y, s.get(), s.count); });
         break;
       }
-      case 21: {  // SetTextColor
+      case op(Fn::SetTextColor): {
         const HDC d = dc();
         const COLORREF c = color(in_);
         both(d, calls, "SetTextColor", [&](HDC t) { return SetTextColor(t, c); });
         break;
       }
-      case 22: {  // SetBkMode
+      case op(Fn::SetBkMode): {
         static constexpr int kModes[] = {TRANSPARENT, OPAQUE, 0, 3, -1, INT_MIN};
         const HDC d = dc();
         const std::uint8_t m = in_.u8();
@@ -881,13 +933,13 @@ class Session {
         both(d, calls, "SetBkMode", [&](HDC t) { return SetBkMode(t, mode); });
         break;
       }
-      case 23: {  // SetBkColor
+      case op(Fn::SetBkColor): {
         const HDC d = dc();
         const COLORREF c = color(in_);
         both(d, calls, "SetBkColor", [&](HDC t) { return SetBkColor(t, c); });
         break;
       }
-      case 24: {  // GetTextMetricsA
+      case op(Fn::GetTextMetricsA): {
         const HDC d = dc();
         const bool null = in_.u8() >= 0xF0;
         auto tm = std::make_unique<TEXTMETRICA>();
@@ -895,7 +947,7 @@ class Session {
         if (r != FALSE && null) fail("GetTextMetricsA(null) succeeded");
         break;
       }
-      case 25: {  // GetTextExtentPoint32A
+      case op(Fn::GetTextExtentPoint32A): {
         const HDC d = dc();
         const Text s = text();
         const bool null = in_.u8() >= 0xF0;
@@ -904,9 +956,9 @@ class Session {
         if (r != FALSE && size->cx < 0) fail("GetTextExtentPoint32A gave a negative width %d", size->cx);
         break;
       }
-      case 26: blit(calls, false); break;
-      case 27: blit(calls, true); break;
-      case 28: {  // SetStretchBltMode
+      case op(Fn::BitBlt): blit(calls, false); break;
+      case op(Fn::StretchBlt): blit(calls, true); break;
+      case op(Fn::SetStretchBltMode): {
         static constexpr int kModes[] = {BLACKONWHITE, WHITEONBLACK, COLORONCOLOR, HALFTONE, 0, 5, -1};
         const HDC d = dc();
         const std::uint8_t m = in_.u8();
@@ -914,16 +966,21 @@ class Session {
         both(d, calls, "SetStretchBltMode", [&](HDC t) { return SetStretchBltMode(t, mode); });
         break;
       }
-      case 29:
-        if (buffer_ && view_ != 0) moveView();
+      case kSetViewDc:
+        if (buffer_ && view_ != 0) {
+          if (in_.u8() < 0xE0)
+            moveView();
+          else
+            hostileView();
+        }
         break;
-      case 30: penPerLine(calls); break;
-      case 31: {  // a draw hook on any DC, or none
+      case kPenPerLine: penPerLine(calls); break;
+      case kDrawHook: {  // a draw hook on any DC, or none
         const HDC d = dc();
         SetDrawHook(d, in_.flag() ? countDraws : nullptr, &drawHookCalls);
         break;
       }
-      case 32: {  // delete what a DC holds while it holds it, then keep drawing
+      case kDeleteWhileSelected: {  // delete what a DC holds while it holds it, then keep drawing
         const HDC d = dc();
         const HPEN p = CreatePen(PS_SOLID, penWidth(in_), color(in_));
         const HBRUSH b = CreateSolidBrush(color(in_));
@@ -1100,6 +1157,10 @@ class Session {
 // font system is brought up here with leak tracking off; every later
 // allocation, the engine's own font handling included, is tracked as usual.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // A budget small enough that a few inputs with large fonts fill the glyph
+  // cache, so the glyphs beyond it (rasterised on every use, inside the clip
+  // only) are fuzzed too, not just after hours of running.
+  gdi::detail::setGlyphCacheBudget(std::size_t{4} << 20);
   __lsan_disable();
   LOGFONTA lf{};
   lf.lfHeight = 16;

@@ -7,16 +7,34 @@ every primitive family. Run it again after changing that format:
     python3 fuzz/seeds.py
 """
 import os
+import re
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
-# Call numbers, in the order of the switch in Session::step.
+def facade_functions():
+    """The engine's one list of facade functions (VEX2D_FACADE_FUNCTIONS in
+    engine.h), in order: an operation's number is its place in the list."""
+    with open(os.path.join(HERE, "..", "src", "platform", "gdi", "engine.h")) as f:
+        text = f.read()
+    start = text.index("#define VEX2D_FACADE_FUNCTIONS(X)")
+    end = text.index("\n\n", start)
+    return re.findall(r"X\((\w+)\)", text[start:end])
+
+
+FN = {name: i for i, name in enumerate(facade_functions())}
+# The call numbers: one per facade function, then the harness's compound
+# operations (Session::step).
 (CREATE_PEN, CREATE_BRUSH, GET_STOCK, CREATE_FONT, SELECT, DELETE, GET_OBJECT, CREATE_DC,
  DELETE_DC, CREATE_DIB, MOVE_TO, LINE_TO, POLY_BEZIER, POLYGON, RECTANGLE, ELLIPSE, ARC,
  FILL_RECT, SET_PIXEL, GET_PIXEL, TEXT_OUT, SET_TEXT_COLOR, SET_BK_MODE, SET_BK_COLOR,
- GET_TEXT_METRICS, GET_TEXT_EXTENT, BIT_BLT, STRETCH_BLT, SET_STRETCH_MODE, MOVE_VIEW,
- PEN_PER_LINE, DRAW_HOOK, DELETE_SELECTED) = range(33)
+ GET_TEXT_METRICS, GET_TEXT_EXTENT, BIT_BLT, STRETCH_BLT, SET_STRETCH_MODE) = (FN[n] for n in (
+    "CreatePen", "CreateSolidBrush", "GetStockObject", "CreateFontIndirectA", "SelectObject",
+    "DeleteObject", "GetObjectA", "CreateCompatibleDC", "DeleteDC", "CreateDIBSection", "MoveToEx",
+    "LineTo", "PolyBezier", "Polygon", "Rectangle", "Ellipse", "Arc", "FillRect", "SetPixel",
+    "GetPixel", "TextOutA", "SetTextColor", "SetBkMode", "SetBkColor", "GetTextMetricsA",
+    "GetTextExtentPoint32A", "BitBlt", "StretchBlt", "SetStretchBltMode"))
+MOVE_VIEW, PEN_PER_LINE, DRAW_HOOK, DELETE_SELECTED = range(len(FN), len(FN) + 4)
 
 # DCs in the order the header creates them.
 TWIN24, TWIN32, THIRD, MONO, VIEW = range(5)
@@ -46,16 +64,26 @@ def colour(r, g, b):
 
 
 def size(w, h):
-    """A surface size: 1 to 40 a side, or 250 + 23k pixels wide and 1 to 4 rows."""
-    if w <= 40:
+    """A surface size: 1 to 40 a side; 250 + 23k pixels wide (k < 12) and 1 to
+    4 rows; or 2048 pixels on one side and 1 to 3 on the other."""
+    if w <= 40 and h <= 40:
         return bytes([w - 1, h - 1])
-    assert (w - 250) % 23 == 0 and 1 <= h <= 4
+    if w == 2048:
+        assert 1 <= h <= 3
+        return bytes([0xFC, h - 1])
+    if h == 2048:
+        assert 1 <= w <= 3
+        return bytes([0xFE, w - 1])
+    assert (w - 250) % 23 == 0 and 0 <= (w - 250) // 23 < 12 and 1 <= h <= 4
     return bytes([0xF0 + (w - 250) // 23, h - 1])
 
 
 def header(shape=0, w=32, h=24, third=(17, 9), view=(30, 20), margins=0x55, pad=1,
-           origin=(0, 0), clip=(0, 0, 30, 20)):
-    return (bytes([shape]) + struct.pack("<I", 0x9E3779B9) + size(w, h) + size(*third) +
+           origin=(0, 0), clip=(0, 0, 30, 20), level=1):
+    """`level` picks the SIMD level from the processor's list (scalar first):
+    the seed's top four bits, modulo the number of levels it has."""
+    seed = (0x09E3779B9 & 0x0FFFFFFF) | (level << 28)
+    return (bytes([shape]) + struct.pack("<I", seed) + size(w, h) + size(*third) +
             size(*view) + bytes([margins, pad]) + coords(*origin) + coords(*clip))
 
 
@@ -109,7 +137,7 @@ def lines():
         for width, end in ((0, (30, 5)), (1, (3, 20)), (3, (-10, -10)), (7, (40, 40)), (2, (15, 2))):
             s.op(PEN_PER_LINE, s.dc(dc), bytes([width]), colour(200, 30, 60), coords(*end))
         s.op(LINE_TO, s.dc(dc), coords(0x7FFFFFFF, 5))
-    write("lines", header() + s.b)
+    write("lines", header(level=0) + s.b)
 
 
 def shapes():
@@ -146,7 +174,7 @@ def text():
             s.op(TEXT_OUT, s.dc(dc), coords(10, -4), bytes([1]) + b"Q")
         s.op(GET_TEXT_METRICS, s.dc(TWIN24), b"\x00")
         s.op(GET_TEXT_EXTENT, s.dc(TWIN24), bytes([3]) + b"abc", b"\x00")
-    write("text", header(margins=0x1B) + s.b)
+    write("text", header(margins=0x1B, level=2) + s.b)
 
 
 def blits():
@@ -165,7 +193,7 @@ def blits():
              bytes([3]))
     s.op(MOVE_VIEW, bytes([1, 2, 20, 10]), coords(-5, 4, 0, 0, 12, 9), b"\x00")
     s.op(BIT_BLT, s.dc(VIEW), bytes([0, VIEW]), coords(-4, -4, 30, 30, 0, 0), bytes([3]))
-    write("blits", header(shape=0x52, margins=0xE4, pad=5, origin=(3, -2), clip=(1, 2, 25, 17)) + s.b)
+    write("blits", header(shape=0x52, margins=0xE4, pad=5, origin=(3, -2), clip=(1, 2, 25, 17), level=3) + s.b)
 
 
 def wide():
@@ -179,7 +207,8 @@ def wide():
          bytes([ROPS["SRCINVERT"]]))
     s.op(RECTANGLE, s.dc(TWIN24), coords(-3, -3, big, 2))
     s.op(LINE_TO, s.dc(TWIN32), coords(big, 1))
-    write("wide", header(w=595, h=3, third=(572, 2), view=(549, 4), clip=(0, 0, big, big)) + s.b)
+    write("wide", header(w=503, h=3, third=(480, 2), view=(457, 4), clip=(0, 0, big, big), level=0) + s.b)
+    write("long", header(w=2048, h=2, third=(3, 2048), view=(2048, 3), clip=(0, 0, big, big), level=2) + s.b)
 
 
 def handles():

@@ -3,20 +3,13 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/forms/forms.h"
+#include "tests/registry.h"
+
 namespace compare {
 
 namespace {
 
-struct Known {
-  const char* name;
-  const char* caption;
-};
-
-// The main window's buttons Command1 to Command8, in that order.
-constexpr Known kButtons[] = {{"text", "Text"},           {"line", "Line"},
-                              {"polygon", "Polygon"},     {"rectangle", "Rectangle"},
-                              {"ellipse", "Arc/Ellipse"}, {"blit", "Blitting"},
-                              {"stretch", "Stretching"},  {"spline", "Splines/B\xC3\xA9zier"}};
 
 std::vector<std::string> shortLabels(const std::vector<ResultFile>& files) {
   std::vector<std::string> labels;
@@ -110,7 +103,10 @@ Comparison compareResults(const std::vector<ResultFile>& files) {
 
   // Known tests in button order, then any others in the order they appear.
   std::vector<std::pair<std::string, std::string>> order;
-  for (const Known& k : kButtons) order.emplace_back(k.name, k.caption);
+  for (int button = 1; button <= static_cast<int>(drawtests::kTestCount); ++button) {
+    const drawtests::TestEntry& t = drawtests::TestOfButton(button);
+    order.emplace_back(t.name, forms::windows1252ToUtf8(t.caption));
+  }
   for (const ResultFile& f : files)
     for (const results::TestResult& t : f.result.tests)
       if (std::none_of(order.begin(), order.end(), [&](const auto& o) { return o.first == t.name; }))

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/gdi/blit_rows.h"
+#include "platform/gdi/simd.h"
 #include "platform/gdi/text.h"
 #include "version.h"
 
@@ -66,17 +66,7 @@ results::LoadAverage loadAverage() {
   return results::LoadAverage{l[0], l[1], l[2]};
 }
 
-std::string engineSimdLevel() {
-  switch (gdi::detail::activeSimdLevel()) {
-    case gdi::detail::SimdLevel::Sse2:
-      return "sse2";
-    case gdi::detail::SimdLevel::Avx2:
-      return "avx2";
-    case gdi::detail::SimdLevel::Avx512:
-      return "avx512";
-  }
-  return "unknown";
-}
+std::string engineSimdLevel() { return std::string(gdi::activeSimdLevelName()); }
 
 std::string isoDate(std::time_t t) {
   std::tm local{};

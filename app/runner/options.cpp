@@ -41,12 +41,6 @@ bool parseInt(const std::string& s, int lo, int hi, int* out) {
   return true;
 }
 
-const TestInfo* testNamed(const std::string& word) {
-  for (const TestInfo& t : kTests)
-    if (word == t.word) return &t;
-  return nullptr;
-}
-
 bool parseTests(const std::string& v, Options* o, std::string* error) {
   o->tests.clear();
   if (v == "all") {
@@ -59,7 +53,7 @@ bool parseTests(const std::string& v, Options* o, std::string* error) {
   while (true) {
     const std::size_t comma = v.find(',', start);
     const std::string word = v.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    const TestInfo* t = testNamed(word);
+    const TestInfo* t = drawtests::TestNamed(word);
     if (t == nullptr) {
       *error = word.empty() ? "--test has an empty name in " + v : "unknown test " + word;
       return false;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/registry.h"
+
 namespace runner {
 
 // The exit statuses; an interrupted run ends with 128 + the signal's number
@@ -13,15 +15,10 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitOutputFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-struct TestInfo {
-  const char* word;  // the name on the command line and in the results
-  int button;        // Command1 .. Command8
-  int slot;          // in lResult
-};
-
-// In run order, the order of the complete run.
-inline constexpr TestInfo kTests[] = {{"text", 1, 1},      {"line", 2, 2},    {"spline", 8, 8}, {"polygon", 3, 3},
-                                      {"rectangle", 4, 4}, {"ellipse", 5, 5}, {"blit", 6, 6},   {"stretch", 7, 7}};
+// The eight tests as the registry lists them, in run order: the name on the
+// command line and in the results, the button, the slot.
+using TestInfo = drawtests::TestEntry;
+inline constexpr const auto& kTests = drawtests::kTests;
 
 enum class DisplayKind { Headless, Sdl };
 

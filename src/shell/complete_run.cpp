@@ -15,20 +15,6 @@ using namespace forms;
 
 namespace {
 
-struct RunStep {
-  const char* progress;
-  int resultLabel;
-  int button;
-};
-
-// The run order: the screen order of the buttons.
-constexpr RunStep kRunOrder[] = {
-    {"Test 1 of 9 - render text", 1, 1},       {"Test 2 of 9 - lines and moves", 2, 2},
-    {"Test 3 of 9 - splines/curves", 8, 8},    {"Test 4 of 9 - polygons", 3, 3},
-    {"Test 5 of 9 - rectangles", 4, 4},        {"Test 6 of 9 - ellipses and arcs", 5, 5},
-    {"Test 7 of 9 - blitting", 6, 6},          {"Test 8 of 9 - stretching", 7, 7},
-};
-
 std::optional<std::string> g_reportFolder = std::string();  // "" = the program's folder
 
 // The folder for a report when the program's own folder cannot take it (an
@@ -71,10 +57,11 @@ void CmdTest_Click(frmMainForm& f) {
   for (int n = 2; n <= 8; ++n) resumeNext([&] { f.Label(n).setCaption("pending"); });
   resumeNext([&] { f.Label91().setCaption(""); });
   resumeNext([&] { f.Label19().setVisible(false); });
-  for (std::size_t step = 0; step < std::size(kRunOrder); ++step) {
-    const RunStep& s = kRunOrder[step];
+  // The run order: the screen order of the buttons, as the registry lists them.
+  for (std::size_t step = 0; step < std::size(drawtests::kTests); ++step) {
+    const drawtests::TestEntry& s = drawtests::kTests[step];
     resumeNext([&] { f.Label12().setCaption(s.progress); });
-    if (step > 0) resumeNext([&] { f.Label(s.resultLabel).setCaption("testing..."); });
+    if (step > 0) resumeNext([&] { f.Label(s.row->resultLabel).setCaption("testing..."); });
     DoEvents();
     Randomize(-5);
     resumeNext([&] {

@@ -7,11 +7,12 @@
 #include <string>
 
 #include "shell/frm_main.h"
+#include "tests/registry.h"
 
 namespace shell {
 
 // Reference rates of slots 1 to 8: reaching one earns 100 points.
-inline constexpr std::array<double, 9> kReferenceRates = {0, 29000, 38032, 2500, 6300, 5000, 8000, 335, 22000};
+inline constexpr std::array<double, 9> kReferenceRates = drawtests::ReferenceRatesBySlot();
 
 // The Click of CmdTest: the eight tests inside one bracket, then the score.
 void CmdTest_Click(frmMainForm& f);

@@ -1,6 +1,7 @@
 #include "shell/frm_main.h"
 
 #include "shell/frm_test.h"
+#include "tests/registry.h"
 
 namespace shell {
 
@@ -8,8 +9,6 @@ using namespace forms;
 
 namespace {
 
-const char* const kButtonCaptions[] = {"",          "Text",        "Line",     "Polygon",    "Rectangle",
-                                       "Arc/Ellipse", "Blitting", "Stretching", "Splines/B\xE9zier"};
 // Top of each test button and its result label, in twips: screen order Text,
 // Line, Splines/Bezier, Polygon, Rectangle, Arc/Ellipse, Blitting, Stretching.
 constexpr float kButtonTop[] = {0, 1860, 2250, 3030, 3420, 3810, 4200, 4590, 2640};
@@ -62,9 +61,10 @@ void frmMainForm::createControls() {
   for (auto& o : option1_) o->Click = [this](int index) { Option1_Click(static_cast<std::int16_t>(index)); };
 
   // Buttons and result labels in screen order.
-  for (int n : {1, 2, 8, 3, 4, 5, 6, 7}) {
+  for (const drawtests::TestEntry& t : drawtests::kTests) {
+    const int n = t.button;
     command_[static_cast<std::size_t>(n)] = std::make_unique<CommandButton>(
-        this, "Command" + std::to_string(n), 60, kButtonTop[n], 1215, 375, kButtonCaptions[n]);
+        this, "Command" + std::to_string(n), 60, kButtonTop[n], 1215, 375, drawtests::TestOfButton(n).caption);
     command_[static_cast<std::size_t>(n)]->Click = [this, n] {
       if (testHandlers[static_cast<std::size_t>(n)]) testHandlers[static_cast<std::size_t>(n)]();
     };

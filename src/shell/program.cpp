@@ -6,24 +6,15 @@
 #include "shell/pictures.h"
 #include "shell/test_host.h"
 #include "tests/handlers.h"
+#include "tests/registry.h"
 
 namespace shell {
 
 void installHandlers() {
   frmMainForm& f = frmMain();
-  using Handler = void (*)(drawtests::TestHost&);
-  static constexpr Handler kHandlers[] = {nullptr,
-                                          drawtests::Command1_Click,
-                                          drawtests::Command2_Click,
-                                          drawtests::Command3_Click,
-                                          drawtests::Command4_Click,
-                                          drawtests::Command5_Click,
-                                          drawtests::Command6_Click,
-                                          drawtests::Command7_Click,
-                                          drawtests::Command8_Click};
-  for (int n = 1; n <= 8; ++n) {
-    const Handler handler = kHandlers[n];
-    f.testHandlers[static_cast<std::size_t>(n)] = [handler] { handler(formsTestHost()); };
+  for (const drawtests::TestEntry& t : drawtests::kTests) {
+    const auto click = t.click;
+    f.testHandlers[static_cast<std::size_t>(t.button)] = [click] { click(formsTestHost()); };
   }
   f.CmdTest_Click = [&f] { CmdTest_Click(f); };
   f.Command10_Click = [&f] { Command10_Click(f); };

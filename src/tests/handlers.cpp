@@ -1,16 +1,23 @@
 #include "tests/handlers.h"
 
-#include <array>
 #include <stdexcept>
+
+#include "tests/registry.h"
 
 namespace drawtests {
 
-const TestRow& TestRowOfButton(int button) {
-  static const std::array<const TestRow*, 9> rows = {nullptr,         &kTextTest,      &kLineTest,
-                                                     &kPolygonTest,   &kRectangleTest, &kEllipseTest,
-                                                     &kBlittingTest,  &kStretchingTest, &kSplineTest};
-  if (button < 1 || button > 8) throw std::out_of_range("no drawing test on that button");
-  return *rows[static_cast<std::size_t>(button)];
+const TestEntry& TestOfButton(int button) {
+  for (const TestEntry& t : kTests)
+    if (t.button == button) return t;
+  throw std::out_of_range("no drawing test on that button");
 }
+
+const TestEntry* TestNamed(std::string_view name) {
+  for (const TestEntry& t : kTests)
+    if (name == t.name) return &t;
+  return nullptr;
+}
+
+const TestRow& TestRowOfButton(int button) { return *TestOfButton(button).row; }
 
 }  // namespace drawtests

@@ -26,7 +26,7 @@ Parsed parse(std::vector<std::string> args) {
 
 std::vector<std::string> names(const Options& o) {
   std::vector<std::string> v;
-  for (const TestInfo* t : o.tests) v.push_back(t->word);
+  for (const TestInfo* t : o.tests) v.push_back(t->name);
   return v;
 }
 

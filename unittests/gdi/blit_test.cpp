@@ -17,13 +17,12 @@
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
 #include "reference_blit.h"
+#include "support.h"
 
 namespace {
 
 using namespace gdi;
-using gdi::detail::setSimdLevel;
-using gdi::detail::SimdLevel;
-using gdi::detail::simdLevelSupported;
+using gdi::SimdLevel;
 using vex2d_test::refBitBlt;
 using vex2d_test::RefDc;
 using vex2d_test::refStretchBlt;
@@ -106,7 +105,8 @@ class Dib {
       for (int x = 0; x < width(); ++x) set(x, y, v);
   }
   // A different value in every pixel: blue encodes x, green y; 32-bit
-  // pixels get a non-zero top byte, which a transfer must not copy.
+  // pixels get a non-zero top byte, which only a transfer between 32-bit
+  // surfaces copies.
   void pattern(int salt = 0) const {
     for (int y = 0; y < height(); ++y)
       for (int x = 0; x < width(); ++x) set(x, y, patternAt(x, y, salt));
@@ -142,8 +142,14 @@ class Dib {
 };
 
 // The colour bytes of a stored pixel value (the top byte of 32-bit pixels
-// dropped), as a transfer writes them into another surface.
+// dropped), as a transfer writes them into a surface of the other format.
 std::uint32_t colourOf(std::uint32_t v) { return v & 0xFFFFFFu; }
+
+// A source pixel as a copy writes it: whole between 32-bit surfaces, its
+// colour bytes otherwise.
+std::uint32_t copied(std::uint32_t v, int dstBits, int srcBits) {
+  return dstBits == 32 && srcBits == 32 ? v : colourOf(v);
+}
 
 // Compares the pixel bytes of every row (never the padding of 24-bit rows)
 // and reports the first difference.
@@ -188,14 +194,17 @@ std::uint32_t colourOf(std::uint32_t v) { return v & 0xFFFFFFu; }
 struct RopCase {
   DWORD rop;
   std::uint32_t expected;  // for source (0F, 33, C3) over destination (55, F0, 3C)
+  std::uint8_t top;        // between 32-bit surfaces: for source top 5E over A7
 };
 
 // The result of each operation on the stored bytes, worked out by hand.
 constexpr RopCase kRopCases[] = {
-    {SRCCOPY, bgr(0x0F, 0x33, 0xC3)},    {SRCPAINT, bgr(0x5F, 0xF3, 0xFF)},
-    {SRCAND, bgr(0x05, 0x30, 0x00)},     {SRCINVERT, bgr(0x5A, 0xC3, 0xFF)},
-    {NOTSRCCOPY, bgr(0xF0, 0xCC, 0x3C)}, {DSTINVERT, bgr(0xAA, 0x0F, 0xC3)},
-    {BLACKNESS, bgr(0x00, 0x00, 0x00)},  {WHITENESS, bgr(0xFF, 0xFF, 0xFF)},
+    {SRCCOPY, bgr(0x0F, 0x33, 0xC3), 0x5E},    {SRCPAINT, bgr(0x5F, 0xF3, 0xFF), 0xFF},
+    {SRCAND, bgr(0x05, 0x30, 0x00), 0x06},     {SRCINVERT, bgr(0x5A, 0xC3, 0xFF), 0xF9},
+    {NOTSRCCOPY, bgr(0xF0, 0xCC, 0x3C), 0xA1},
+    // Without a source the top byte is written 0, as fills write it.
+    {DSTINVERT, bgr(0xAA, 0x0F, 0xC3), 0x00},  {BLACKNESS, bgr(0x00, 0x00, 0x00), 0x00},
+    {WHITENESS, bgr(0xFF, 0xFF, 0xFF), 0x00},
 };
 
 struct FormatPair {
@@ -213,7 +222,9 @@ TEST(BlitRop, EachOperationOnTheStoredBytesInEveryFormatPair) {
                    << f.srcBits << " -> " << f.dstBits << " bits, " << ropName(c.rop));
       Dib dst(16, 12, f.dstBits), src(16, 12, f.srcBits, true);
       ASSERT_TRUE(dst.ok() && src.ok());
-      // Non-zero top bytes: written pixels must get 0 there, others keep theirs.
+      // Non-zero top bytes: between 32-bit surfaces the operation covers
+      // them; from a 24-bit source written pixels get 0 there; pixels
+      // outside keep theirs.
       const std::uint32_t dstFill = kDst | (f.dstBits == 32 ? 0xA7000000u : 0);
       dst.fill(dstFill);
       src.fill(kSrc | (f.srcBits == 32 ? 0x5E000000u : 0));
@@ -224,7 +235,9 @@ TEST(BlitRop, EachOperationOnTheStoredBytesInEveryFormatPair) {
       for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 16; ++x) {
           const bool inside = x >= 2 && x < 15 && y >= 3 && y < 9;
-          ASSERT_EQ(dst.get(x, y), inside ? c.expected : dstFill)
+          const bool allFour = f.dstBits == 32 && f.srcBits == 32;
+          const std::uint32_t want = c.expected | (allFour ? std::uint32_t{c.top} << 24 : 0u);
+          ASSERT_EQ(dst.get(x, y), inside ? want : dstFill)
               << "at (" << x << ", " << y << ")";
         }
     }
@@ -282,7 +295,7 @@ TEST(BlitGeometry, SourcePixelLandsAtItsOffsetInEveryLayout) {
         for (int x = 0; x < 16; ++x) {
           const bool inside = x >= 5 && x < 12 && y >= 4 && y < 10;
           const std::uint32_t want =
-              inside ? colourOf(src.patternAt(x - 5 + 2, y - 4 + 3)) : untouched;
+              inside ? copied(src.patternAt(x - 5 + 2, y - 4 + 3), f.dstBits, f.srcBits) : untouched;
           ASSERT_EQ(dst.get(x, y), want) << "at (" << x << ", " << y << ")";
         }
     }
@@ -388,7 +401,7 @@ TEST(BlitClip, EveryEdgeOfSourceAndDestination) {
           const bool w = px >= c.written.left && px < c.written.right && py >= c.written.top &&
                          py < c.written.bottom;
           const std::uint32_t want =
-              w ? colourOf(src.patternAt(c.x1 + px - c.x, c.y1 + py - c.y)) : 0x00ABCDEFu;
+              w ? src.patternAt(c.x1 + px - c.x, c.y1 + py - c.y) : 0x00ABCDEFu;
           ASSERT_EQ(dst.get(px, py), want) << "at (" << px << ", " << py << ")";
         }
     }
@@ -466,10 +479,8 @@ TEST(BlitClip, ViewOriginsAndClipsOnBothSides) {
         const std::uint8_t* want =
             w ? srcBuf.bytes().data() + (py + 1) * srcBuf.view().stride + (px + 1) * bpp
               : before.data() + py * dstBuf.view().stride + px * bpp;
-        ASSERT_EQ(std::memcmp(got, want, 3), 0) << "at (" << px << ", " << py << ")";
-        if (bpp == 4) {
-          ASSERT_EQ(got[3], w ? 0 : want[3]) << "top byte at (" << px << ", " << py << ")";
-        }
+        // Both surfaces have the same format: the whole pixel is copied.
+        ASSERT_EQ(std::memcmp(got, want, static_cast<std::size_t>(bpp)), 0) << "at (" << px << ", " << py << ")";
       }
   }
 }
@@ -514,10 +525,10 @@ TEST(BlitOverlap, ShiftByOnePixelCopiesTheOriginalRow) {
     ASSERT_TRUE(dib.ok());
     dib.pattern();
     ASSERT_EQ(BitBlt(dib.dc(), 3, 2, 10, 1, dib.dc(), 2, 2, SRCCOPY), TRUE);
-    for (int x = 3; x < 13; ++x) EXPECT_EQ(dib.get(x, 2), colourOf(dib.patternAt(x - 1, 2))) << x;
+    for (int x = 3; x < 13; ++x) EXPECT_EQ(dib.get(x, 2), dib.patternAt(x - 1, 2)) << x;
     dib.pattern();
     ASSERT_EQ(BitBlt(dib.dc(), 5, 3, 1, 8, dib.dc(), 5, 2, SRCCOPY), TRUE);
-    for (int y = 3; y < 11; ++y) EXPECT_EQ(dib.get(5, y), colourOf(dib.patternAt(5, y - 1))) << y;
+    for (int y = 3; y < 11; ++y) EXPECT_EQ(dib.get(5, y), dib.patternAt(5, y - 1)) << y;
   }
 }
 
@@ -697,7 +708,7 @@ TEST(StretchMerge, RowsAndColumnsMergeAsOneBlock) {
     src.pattern();
     dst.fill(0);
     auto andOf = [&](int x0, int y0, int w, int h) {
-      std::uint32_t v = 0xFFFFFFu;
+      std::uint32_t v = bits == 32 ? 0xFFFFFFFFu : 0xFFFFFFu;
       for (int y = y0; y < y0 + h; ++y)
         for (int x = x0; x < x0 + w; ++x) v &= src.get(x, y);
       return v;
@@ -770,13 +781,13 @@ TEST(StretchMap, AxesAreIndependent) {
     for (int k = 0; k < 5; ++k)
       for (int i = 0; i < 2; ++i)
         EXPECT_EQ(dst.get(1 + i, 1 + k),
-                  colourOf(src.get(4 + 2 * i, 6 + rowOf[k]) & src.get(5 + 2 * i, 6 + rowOf[k])))
+                  copied(src.get(4 + 2 * i, 6 + rowOf[k]) & src.get(5 + 2 * i, 6 + rowOf[k]), bits, bits))
             << i << ", " << k;
     ASSERT_EQ(StretchBlt(dst.dc(), 8, 2, 5, 2, src.dc(), 4, 6, 2, 4, SRCCOPY), TRUE);
     for (int k = 0; k < 2; ++k)
       for (int i = 0; i < 5; ++i)
         EXPECT_EQ(dst.get(8 + i, 2 + k),
-                  colourOf(src.get(4 + rowOf[i], 6 + 2 * k) & src.get(4 + rowOf[i], 7 + 2 * k)))
+                  copied(src.get(4 + rowOf[i], 6 + 2 * k) & src.get(4 + rowOf[i], 7 + 2 * k), bits, bits))
             << i << ", " << k;
   }
 }
@@ -1055,26 +1066,6 @@ class World {
   std::vector<Dc> dcs_;
 };
 
-// The SIMD levels this processor has; the random streams run once at each.
-std::vector<SimdLevel> levels() {
-  std::vector<SimdLevel> out;
-  for (SimdLevel l : {SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512})
-    if (simdLevelSupported(l)) out.push_back(l);
-  return out;
-}
-
-// Puts the transfers on one SIMD level for the life of the object.
-class ScopedSimdLevel {
- public:
-  explicit ScopedSimdLevel(SimdLevel l) : previous_(setSimdLevel(l)) {}
-  ~ScopedSimdLevel() { setSimdLevel(previous_); }
-  ScopedSimdLevel(const ScopedSimdLevel&) = delete;
-  ScopedSimdLevel& operator=(const ScopedSimdLevel&) = delete;
-
- private:
-  SimdLevel previous_;
-};
-
 // A seeded stream of calls in a world of surfaces `wide` times the base
 // widths, with x coordinates and widths scaled alike, compared against the
 // reference after every call.
@@ -1143,19 +1134,11 @@ void runRandomStream(PixelFormat f, std::uint32_t seed, int wide, int calls) {
   }
 }
 
-const char* levelName(SimdLevel l) {
-  switch (l) {
-    case SimdLevel::Avx512: return "AVX-512";
-    case SimdLevel::Avx2: return "AVX2";
-    default: return "SSE2";
-  }
-}
-
 TEST(BlitRandom, SeededStreamMatchesTheReferenceAfterEveryCall) {
-  for (SimdLevel level : levels()) {
-    ScopedSimdLevel scoped(level);
+  for (SimdLevel level : gditest::supportedSimdLevels()) {
+    gditest::ScopedSimdLevel scoped(level);
     for (PixelFormat f : {PixelFormat::Bgr24, PixelFormat::Xrgb32}) {
-      SCOPED_TRACE(::testing::Message() << levelName(level) << ", "
+      SCOPED_TRACE(::testing::Message() << simdLevelName(level) << ", "
                                         << (f == PixelFormat::Bgr24 ? "24-bit world" : "32-bit world"));
       runRandomStream(f, f == PixelFormat::Bgr24 ? 20240611u : 77u, 1, 2000);
     }
@@ -1165,10 +1148,10 @@ TEST(BlitRandom, SeededStreamMatchesTheReferenceAfterEveryCall) {
 TEST(BlitRandom, WideRowsMatchTheReferenceAtEverySimdLevel) {
   // Rows of up to a few hundred pixels: the 64-pixel steps of the
   // conversions, the aligned middle of the 64-byte loops and their ends.
-  for (SimdLevel level : levels()) {
-    ScopedSimdLevel scoped(level);
+  for (SimdLevel level : gditest::supportedSimdLevels()) {
+    gditest::ScopedSimdLevel scoped(level);
     for (PixelFormat f : {PixelFormat::Bgr24, PixelFormat::Xrgb32}) {
-      SCOPED_TRACE(::testing::Message() << levelName(level) << ", "
+      SCOPED_TRACE(::testing::Message() << simdLevelName(level) << ", "
                                         << (f == PixelFormat::Bgr24 ? "24-bit world" : "32-bit world"));
       runRandomStream(f, f == PixelFormat::Bgr24 ? 9001u : 4242u, 13, 1500);
     }

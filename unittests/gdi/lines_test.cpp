@@ -170,6 +170,7 @@ gdi::detail::Target targetOf(const Dib& dib) {
   t.top = v.top;
   t.stride = v.stride;
   t.format = v.format;
+  t.kernels = &gdi::detail::pixelKernels(v.format, gdi::activeSimdLevel());
   t.clip = {0, 0, v.width, v.height};
   return t;
 }

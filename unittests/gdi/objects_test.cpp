@@ -177,6 +177,53 @@ TEST(Handles, CreatingAndDeletingPensDoesNotGrowTheTable) {
   EXPECT_EQ(SelectObject(dib.dc(), first), 0u);
 }
 
+TEST(Handles, AStaleHandleStaysInvalidThroughMoreThanAMillionReusesOfItsSlot) {
+  Dib dib(4, 4);
+  // Fill the table, so that the one slot freed below is the only free one
+  // and every new pen must reuse it.
+  std::vector<HPEN> held;
+  for (HPEN p; (p = CreatePen(PS_SOLID, 1, RGB(1, 2, 3))) != 0;) held.push_back(p);
+  ASSERT_GT(held.size(), 1000u) << "the table holds at least a thousand objects";
+  const HPEN stale = held.back();
+  held.pop_back();
+  ASSERT_TRUE(DeleteObject(stale));
+  constexpr int kReuses = (1 << 20) + 2;
+  for (int i = 0; i < kReuses; ++i) {
+    const HPEN live = CreatePen(PS_SOLID, 1, RGB(4, 5, 6));
+    ASSERT_NE(live, 0u) << "reuse " << i;
+    ASSERT_NE(live, stale) << "reuse " << i;
+    // Neither deleting nor selecting through the stale handle reaches the
+    // live pen in its slot.
+    if (i % 4096 == 0 || i >= kReuses - 2) {
+      ASSERT_FALSE(DeleteObject(stale)) << "reuse " << i;
+      ASSERT_EQ(SelectObject(dib.dc(), stale), 0u) << "reuse " << i;
+    }
+    ASSERT_TRUE(DeleteObject(live)) << "reuse " << i;
+  }
+  for (HPEN p : held) DeleteObject(p);
+}
+
+TEST(Handles, FreeSlotsAreReusedOldestFirst) {
+  HPEN a = CreatePen(PS_SOLID, 1, 0), b = CreatePen(PS_SOLID, 1, 0);
+  ASSERT_NE(a, 0u);
+  ASSERT_NE(b, 0u);
+  DeleteObject(a);
+  DeleteObject(b);
+  // Whatever was free before, a's slot comes up again before b's.
+  std::vector<HPEN> taken;
+  int posA = -1, posB = -1;
+  for (int i = 0; i < 5000 && (posA < 0 || posB < 0); ++i) {
+    const HPEN p = CreatePen(PS_SOLID, 1, 0);
+    ASSERT_NE(p, 0u);
+    if ((p & 0x7FF) == (a & 0x7FF)) posA = i;
+    if ((p & 0x7FF) == (b & 0x7FF)) posB = i;
+    taken.push_back(p);
+  }
+  for (HPEN p : taken) DeleteObject(p);
+  ASSERT_GE(posA, 0);
+  EXPECT_EQ(posB, posA + 1);
+}
+
 TEST(DibSection, RejectsWhatItCannotMake) {
   struct Case {
     const char* what;

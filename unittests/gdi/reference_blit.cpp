@@ -11,7 +11,13 @@ namespace vex2d_test {
 namespace {
 
 using namespace gdi;
-using Colour = std::array<std::uint8_t, 3>;  // blue, green, red
+// Blue, green, red and the top byte; the top byte is set only when the
+// source is a 32-bit surface.
+struct Colour {
+  std::array<std::uint8_t, 4> b{};
+  bool hasTop = false;
+  std::uint8_t operator[](int k) const { return b[static_cast<std::size_t>(k)]; }
+};
 
 int bppOf(const PixelView& v) { return v.format == PixelFormat::Bgr24 ? 3 : 4; }
 
@@ -41,7 +47,8 @@ class SourceCopy {
     for (std::int64_t y = box_.top; y < box_.bottom; ++y)
       for (std::int64_t x = box_.left; x < box_.right; ++x) {
         const std::uint8_t* p = pixelAt(dc.view, x, y);
-        pixels_.push_back(Colour{p[0], p[1], p[2]});
+        pixels_.push_back(dc.view.format == PixelFormat::Xrgb32 ? Colour{{p[0], p[1], p[2], p[3]}, true}
+                                                                 : Colour{{p[0], p[1], p[2], 0}, false});
       }
   }
   const Box& box() const { return box_; }
@@ -85,11 +92,12 @@ std::uint8_t ropByte(DWORD rop, std::uint8_t s, std::uint8_t d) {
   }
 }
 
-// Applies the operation to one stored pixel; 32-bit pixels get a zero top byte.
+// Applies the operation to one stored pixel. Between 32-bit surfaces the top
+// byte takes part like the others; otherwise a 32-bit pixel gets 0 there.
 void writePixel(const PixelView& v, std::int64_t x, std::int64_t y, DWORD rop, const Colour& s) {
   std::uint8_t* p = pixelAt(v, x, y);
   for (int k = 0; k < 3; ++k) p[k] = ropByte(rop, s[k], p[k]);
-  if (v.format == PixelFormat::Xrgb32) p[3] = 0;
+  if (v.format == PixelFormat::Xrgb32) p[3] = s.hasTop ? ropByte(rop, s[3], p[3]) : 0;
 }
 
 // One axis of a stretch: where a rectangle at `pos` with size `size` starts
@@ -144,7 +152,7 @@ void refBitBlt(const RefDc& dst, int x, int y, int cx, int cy, const RefDc* src,
   for (std::int64_t py = box.top; py < box.bottom; ++py) {
     for (std::int64_t px = box.left; px < box.right; ++px) {
       if (px < dx || px >= dx + cx || py < dy || py >= dy + cy) continue;
-      Colour s{0, 0, 0};
+      Colour s{};
       if (needsSource) {
         const std::int64_t qx = sx + (px - dx), qy = sy + (py - dy);
         if (!copy->inside(qx, qy)) continue;
@@ -169,7 +177,7 @@ void refStretchBlt(const RefDc& dst, int x, int y, int w, int h, const RefDc* sr
   if (!needsSource) {
     for (std::int64_t py = box.top; py < box.bottom; ++py)
       for (std::int64_t px = box.left; px < box.right; ++px)
-        if (insideDst(px, py)) writePixel(dst.view, px, py, rop, Colour{0, 0, 0});
+        if (insideDst(px, py)) writePixel(dst.view, px, py, rop, Colour{});
     return;
   }
   if (src == nullptr || ws == 0 || hs == 0) return;
@@ -192,8 +200,8 @@ void refStretchBlt(const RefDc& dst, int x, int y, int w, int h, const RefDc* sr
       for (std::int64_t qy : rows)
         for (std::int64_t qx : cols) {
           const Colour c = copy.at(qx, qy);
-          for (int k = 0; k < 3; ++k)
-            v[k] = static_cast<std::uint8_t>(andMerge ? (v[k] & c[k]) : (v[k] | c[k]));
+          for (int k = 0; k < 4; ++k)
+            v.b[k] = static_cast<std::uint8_t>(andMerge ? (v[k] & c[k]) : (v[k] | c[k]));
         }
       writePixel(dst.view, px, py, rop, v);
     }

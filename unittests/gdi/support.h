@@ -9,14 +9,36 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/scoped.h"
+#include "platform/gdi/simd.h"
 
 namespace gditest {
 
 using namespace gdi;
+
+// The instruction-set levels this processor has, the scalar reference first.
+inline std::vector<SimdLevel> supportedSimdLevels() {
+  std::vector<SimdLevel> out;
+  for (const SimdLevel l : kAllSimdLevels)
+    if (simdLevelSupported(l)) out.push_back(l);
+  return out;
+}
+
+// Puts the kernels on one level for the life of the object.
+class ScopedSimdLevel {
+ public:
+  explicit ScopedSimdLevel(SimdLevel l) : previous_(setSimdLevel(l)) {}
+  ~ScopedSimdLevel() { setSimdLevel(previous_); }
+  ScopedSimdLevel(const ScopedSimdLevel&) = delete;
+  ScopedSimdLevel& operator=(const ScopedSimdLevel&) = delete;
+
+ private:
+  SimdLevel previous_;
+};
 
 class Dib {
  public:

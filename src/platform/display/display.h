@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/gdi/engine.h"
+#include "platform/pixels/pixel_view.h"
 
 namespace display {
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/gdi/engine.h"
+#include "platform/pixels/pixel_view.h"
 
 namespace display {
 

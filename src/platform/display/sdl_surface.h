@@ -2,7 +2,7 @@
 // format conversion and clipping can be tested on plain SDL surfaces.
 #pragma once
 
-#include "platform/gdi/engine.h"
+#include "platform/pixels/pixel_view.h"
 
 struct SDL_Surface;
 

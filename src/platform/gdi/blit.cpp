@@ -17,11 +17,9 @@
 
 namespace gdi::detail {
 
-namespace {
-
 // ---- raster operations ---------------------------------------------------
 
-RopKind kindOf(std::uint32_t rop) {
+RopKind ropKindOf(std::uint32_t rop) {
   switch (rop) {
     case SRCCOPY: return RopKind::Copy;
     case SRCPAINT: return RopKind::Or;
@@ -34,6 +32,8 @@ RopKind kindOf(std::uint32_t rop) {
     default: return RopKind::Invalid;
   }
 }
+
+namespace {
 
 // ---- buffers ---------------------------------------------------------------
 
@@ -164,7 +164,7 @@ void blitUnchecked(const Target& dst, std::int32_t dx, std::int32_t dy, std::int
   RowJob job{};
   job.kind = kind;
   const PixelFormat srcFormat = src != nullptr ? src->format : dst.format;
-  job.row = rowKernel(activeSimdLevel(), kind, dst.format, srcFormat);
+  job.row = rowKernel(dst.kernels->level, kind, dst.format, srcFormat);
   job.sameFormat = srcFormat == dst.format;
   job.dbpp = dst.bpp();
   const int sbpp = bytesPerPixel(srcFormat);
@@ -363,14 +363,6 @@ class AxisWalker {
 
 // ---- stretching: row kernels -----------------------------------------------
 
-template <PixelFormat F>
-inline std::uint32_t loadPx(const std::uint8_t* p) {
-  if constexpr (F == PixelFormat::Bgr24)
-    return loadPixel24(p);
-  else
-    return loadPixel32(p);
-}
-
 // A 24-bit pixel read as four bytes: the top byte belongs to the next pixel
 // and is garbage. Only for pixels that are not the last of their row span.
 inline std::uint32_t loadPixel24Wide(const std::uint8_t* p) {
@@ -381,13 +373,20 @@ inline std::uint32_t loadPixel24Wide(const std::uint8_t* p) {
 
 // Stores a pixel into the stretched-row buffer. 24-bit pixels are stored as
 // four bytes: the fourth is overwritten by the next pixel, or lands in the
-// buffer's slack after the last one.
-template <PixelFormat F>
+// buffer's slack after the last one. A 32-bit pixel keeps the top byte of a
+// 32-bit source and gets 0 from a 24-bit one.
+template <PixelFormat S, PixelFormat D>
 inline void storeStretched(std::uint8_t* p, std::uint32_t px) {
-  if constexpr (F == PixelFormat::Bgr24)
+  if constexpr (D == PixelFormat::Bgr24)
     std::memcpy(p, &px, 4);
+  else if constexpr (S == PixelFormat::Xrgb32)
+    Px32::store(p, px);
   else
-    storePixel32(p, px & 0xFFFFFFu);
+    Px32::store(p, px & 0xFFFFFFu);
+}
+
+inline void clearTopBytes(std::uint8_t* row, std::int64_t n) {
+  for (std::int64_t i = 0; i < n; ++i) Px32::store(row + 4 * i, Px32::load(row + 4 * i) & 0xFFFFFFu);
 }
 
 using PickFn = void (*)(std::uint8_t* out, const std::uint8_t* line, const std::ptrdiff_t* offset,
@@ -403,8 +402,8 @@ void pickRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict line,
   constexpr int kOut = bytesPerPixel(D);
   for (std::int64_t c = 0; c < n; ++c) {
     const std::uint8_t* p = line + offset[c];
-    const std::uint32_t v = (kWide && S == PixelFormat::Bgr24) ? loadPixel24Wide(p) : loadPx<S>(p);
-    storeStretched<D>(out + c * kOut, v);
+    const std::uint32_t v = (kWide && S == PixelFormat::Bgr24) ? loadPixel24Wide(p) : PixelTraits<S>::load(p);
+    storeStretched<S, D>(out + c * kOut, v);
   }
 }
 
@@ -417,12 +416,12 @@ void mergeRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict line,
   constexpr int kOut = bytesPerPixel(D);
   for (std::int64_t c = 0; c < n; ++c) {
     const std::uint8_t* p = line + offset[c];
-    std::uint32_t v = loadPx<S>(p);
+    std::uint32_t v = PixelTraits<S>::load(p);
     for (std::int32_t k = 1; k < count[c]; ++k) {
       p += kIn;
-      v = kAnd ? (v & loadPx<S>(p)) : (v | loadPx<S>(p));
+      v = kAnd ? (v & PixelTraits<S>::load(p)) : (v | PixelTraits<S>::load(p));
     }
-    storeStretched<D>(out + c * kOut, v);
+    storeStretched<S, D>(out + c * kOut, v);
   }
 }
 
@@ -447,13 +446,162 @@ PickFn widePickFor(PixelFormat d) {
                                  : pickRow<PixelFormat::Bgr24, PixelFormat::Xrgb32, true>;
 }
 
+// The destination columns a stretch writes and where each reads: columns
+// whose source lies entirely outside the source bounds are not written;
+// since the mapping is monotonic, the columns that remain are one run.
+struct ColumnMap {
+  std::ptrdiff_t* offset = nullptr;  // byte offset of each column's first source pixel in the span
+  std::int32_t* count = nullptr;     // source pixels merged into each column (merging only)
+  std::int64_t firstX = 0;           // device column of the first
+  std::int64_t n = 0;                // columns; 0 when none
+  std::int64_t spanLo = 0;           // the source columns read: [spanLo, spanHi]
+  std::int64_t spanHi = 0;
+};
+
+ColumnMap columnMap(const Axis& ax, bool mergeX, std::int64_t vx0, std::int64_t vx1, const Target& src) {
+  ColumnMap c;
+  c.offset = gColumnOffset.get(static_cast<std::size_t>(vx1 - vx0));
+  c.count = mergeX ? gColumnCount.get(static_cast<std::size_t>(vx1 - vx0)) : nullptr;
+  c.spanLo = std::numeric_limits<std::int64_t>::max();
+  AxisWalker walk(ax, mergeX, vx0, src.clip.left, src.clip.right);
+  for (std::int64_t x = vx0; x < vx1; ++x, walk.advance()) {
+    std::int64_t lo, hi;
+    if (!walk.source(&lo, &hi)) {
+      if (c.n > 0) break;
+      continue;
+    }
+    if (c.n == 0) c.firstX = x;
+    c.offset[c.n] = static_cast<std::ptrdiff_t>(lo);  // made relative to spanLo below
+    if (c.count != nullptr) c.count[c.n] = static_cast<std::int32_t>(hi - lo + 1);
+    c.spanLo = std::min(c.spanLo, lo);
+    c.spanHi = std::max(c.spanHi, hi);
+    ++c.n;
+  }
+  for (std::int64_t k = 0; k < c.n; ++k) c.offset[k] = (c.offset[k] - c.spanLo) * src.bpp();
+  return c;
+}
+
+// The destination rows a stretch writes and the source rows [lo, hi] each
+// reads, likewise.
+struct RowMap {
+  std::int32_t* rows = nullptr;  // lo and hi of each row
+  std::int64_t firstY = 0;
+  std::int64_t m = 0;
+};
+
+RowMap rowMap(const Axis& ay, bool mergeY, std::int64_t vy0, std::int64_t vy1, const Target& src) {
+  RowMap r;
+  r.rows = gRowRange.get(static_cast<std::size_t>(vy1 - vy0) * 2);
+  AxisWalker walk(ay, mergeY, vy0, src.clip.top, src.clip.bottom);
+  for (std::int64_t y = vy0; y < vy1; ++y, walk.advance()) {
+    std::int64_t lo, hi;
+    if (!walk.source(&lo, &hi)) {
+      if (r.m > 0) break;
+      continue;
+    }
+    if (r.m == 0) r.firstY = y;
+    r.rows[2 * r.m] = static_cast<std::int32_t>(lo);
+    r.rows[2 * r.m + 1] = static_cast<std::int32_t>(hi);
+    ++r.m;
+  }
+  return r;
+}
+
+// The source block a stretch reads. When it shares memory with the
+// destination block it is copied out first, so the result is that of a
+// separate source.
+struct SourceBlock {
+  const std::uint8_t* base;  // the first pixel of the span on row `top`
+  std::ptrdiff_t stride;
+  std::int64_t top;
+  std::int64_t spanW;
+  std::size_t spanBytes;
+  const std::uint8_t* row(std::int64_t y) const { return base + (y - top) * stride; }
+};
+
+SourceBlock sourceBlock(const Target& dst, const Target& src, const ColumnMap& cols, const RowMap& rm) {
+  const std::int64_t srcTop = std::min(rm.rows[0], rm.rows[2 * (rm.m - 1)]);
+  const std::int64_t srcBottom = std::max(rm.rows[1], rm.rows[2 * rm.m - 1]);
+  const std::int64_t spanW = cols.spanHi - cols.spanLo + 1;
+  const std::int64_t srcH = srcBottom - srcTop + 1;
+  const int sbpp = src.bpp();
+  SourceBlock b{src.row(static_cast<std::int32_t>(srcTop)) + static_cast<std::ptrdiff_t>(cols.spanLo) * sbpp,
+                src.stride, srcTop, spanW, static_cast<std::size_t>(spanW * sbpp)};
+  const auto spanLo = static_cast<std::int32_t>(cols.spanLo);
+  if (blockBytes(dst, static_cast<std::int32_t>(cols.firstX), static_cast<std::int32_t>(rm.firstY), cols.n, rm.m)
+          .intersects(blockBytes(src, spanLo, static_cast<std::int32_t>(srcTop), spanW, srcH))) {
+    b.base = copySourceOut(src, spanLo, static_cast<std::int32_t>(srcTop), spanW, srcH);
+    b.stride = static_cast<std::ptrdiff_t>(b.spanBytes);
+  }
+  return b;
+}
+
+// Enlarging (or keeping) the width, 16 destination pixels take at most 16
+// consecutive source pixels: with AVX-512 the horizontal pass becomes one
+// load and one byte permute per 16 pixels, from a plan made once per call.
+// False when the plan cannot be made.
+bool makePickPlan(const ColumnMap& cols, std::size_t spanBytes, PixelFormat srcFormat, PixelFormat dstFormat,
+                  PickPlan* plan) {
+  const std::int64_t n = cols.n;
+  const std::size_t blocks = static_cast<std::size_t>((n + PickPlan::kBlock - 1) / PickPlan::kBlock);
+  std::ptrdiff_t* base = gPickBase.get(blocks);
+  std::uint64_t* load = gPickLoad.get(blocks);
+  std::uint8_t* raw = gPickIndex.get(blocks * 64 + 64);
+  std::uint8_t* index = raw + ((64 - (reinterpret_cast<std::uintptr_t>(raw) & 63)) & 63);
+  const int sbpp = bytesPerPixel(srcFormat), obpp = bytesPerPixel(dstFormat);
+  // Between 32-bit surfaces the top byte travels too.
+  const bool allFour = srcFormat == PixelFormat::Xrgb32 && dstFormat == PixelFormat::Xrgb32;
+  const int keptBytes = allFour ? 4 : 3;
+  for (std::size_t b = 0; b < blocks; ++b) {
+    const std::int64_t c0 = static_cast<std::int64_t>(b) * PickPlan::kBlock;
+    const std::int64_t cn = std::min<std::int64_t>(PickPlan::kBlock, n - c0);
+    std::ptrdiff_t lo = cols.offset[c0], hi = cols.offset[c0];
+    for (std::int64_t k = 1; k < cn; ++k) {
+      lo = std::min(lo, cols.offset[c0 + k]);
+      hi = std::max(hi, cols.offset[c0 + k]);
+    }
+    if (hi + sbpp - lo > 64) return false;  // cannot happen when enlarging; kept as a guard
+    base[b] = lo;
+    const auto inside = static_cast<std::ptrdiff_t>(spanBytes) - lo;
+    load[b] = inside >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << inside) - 1;
+    std::uint8_t* ix = index + 64 * b;
+    std::memset(ix, 0, 64);
+    for (std::int64_t k = 0; k < cn; ++k)
+      for (int j = 0; j < keptBytes; ++j)
+        ix[k * obpp + j] = static_cast<std::uint8_t>(cols.offset[c0 + k] - lo + j);
+  }
+  *plan = PickPlan{base, load, index, blocks, dstFormat,
+                   allFour || dstFormat == PixelFormat::Bgr24 ? ~std::uint64_t{0} : 0x7777777777777777ull};
+  return true;
+}
+
+// The horizontal pass of one source line into the stretched row, by the
+// fastest way the call has set up.
+struct HorizontalPass {
+  PickFn pick;                // any columns
+  PickFn widePick = nullptr;  // 24-bit sources: columns [wideBegin, wideEnd) with four-byte loads
+  std::int64_t wideBegin = 0, wideEnd = 0;
+  const PickPlan* plan = nullptr;  // AVX-512 enlarging: the planned permutes
+
+  void run(std::uint8_t* out, const std::uint8_t* line, const ColumnMap& c, int dbpp) const {
+    if (plan != nullptr) {
+      pickPlanned(out, line, *plan);
+    } else if (widePick != nullptr) {
+      pick(out, line, c.offset, c.count, wideBegin);
+      widePick(out + wideBegin * dbpp, line, c.offset + wideBegin, c.count, wideEnd - wideBegin);
+      pick(out + wideEnd * dbpp, line, c.offset + wideEnd, c.count, c.n - wideEnd);
+    } else {
+      pick(out, line, c.offset, c.count, c.n);
+    }
+  }
+};
+
 void stretchScaled(const Target& dst, const Axis& ax, const Axis& ay, const Target& src,
                    RopKind kind, int stretchMode) {
   const bool merging = stretchMode == BLACKONWHITE || stretchMode == WHITEONBLACK;
   const bool andMerge = stretchMode == BLACKONWHITE;
   const bool mergeX = merging && ax.d < ax.s;
   const bool mergeY = merging && ay.d < ay.s;
-  const int sbpp = src.bpp();
   const int dbpp = dst.bpp();
 
   // Visible destination columns and rows; the mapping itself is that of the
@@ -464,181 +612,77 @@ void stretchScaled(const Target& dst, const Axis& ax, const Axis& ay, const Targ
   const std::int64_t vy1 = std::min<std::int64_t>(ay.dStart + ay.d, dst.clip.bottom);
   if (vx0 >= vx1 || vy0 >= vy1) return;
 
-  // The column map, once per call. Columns whose source lies entirely
-  // outside the source bounds are not written; since the mapping is
-  // monotonic, the columns that remain are one contiguous run.
-  std::ptrdiff_t* offset = gColumnOffset.get(static_cast<std::size_t>(vx1 - vx0));
-  std::int32_t* count = mergeX ? gColumnCount.get(static_cast<std::size_t>(vx1 - vx0)) : nullptr;
-  std::int64_t firstX = 0, n = 0;
-  std::int64_t spanLo = std::numeric_limits<std::int64_t>::max(), spanHi = 0;
-  {
-    AxisWalker walk(ax, mergeX, vx0, src.clip.left, src.clip.right);
-    for (std::int64_t x = vx0; x < vx1; ++x, walk.advance()) {
-      std::int64_t lo, hi;
-      if (!walk.source(&lo, &hi)) {
-        if (n > 0) break;
-        continue;
-      }
-      if (n == 0) firstX = x;
-      offset[n] = static_cast<std::ptrdiff_t>(lo);  // made relative to spanLo below
-      if (count != nullptr) count[n] = static_cast<std::int32_t>(hi - lo + 1);
-      spanLo = std::min(spanLo, lo);
-      spanHi = std::max(spanHi, hi);
-      ++n;
-    }
-  }
-  if (n == 0) return;
-  for (std::int64_t c = 0; c < n; ++c) offset[c] = (offset[c] - spanLo) * sbpp;
+  const ColumnMap cols = columnMap(ax, mergeX, vx0, vx1, src);
+  if (cols.n == 0) return;
+  const RowMap rm = rowMap(ay, mergeY, vy0, vy1, src);
+  if (rm.m == 0) return;
+  const SourceBlock block = sourceBlock(dst, src, cols, rm);
+  const std::int64_t n = cols.n;
 
-  // The row map, likewise.
-  std::int32_t* rows = gRowRange.get(static_cast<std::size_t>(vy1 - vy0) * 2);
-  std::int64_t firstY = 0, m = 0;
-  {
-    AxisWalker walk(ay, mergeY, vy0, src.clip.top, src.clip.bottom);
-    for (std::int64_t y = vy0; y < vy1; ++y, walk.advance()) {
-      std::int64_t lo, hi;
-      if (!walk.source(&lo, &hi)) {
-        if (m > 0) break;
-        continue;
-      }
-      if (m == 0) firstY = y;
-      rows[2 * m] = static_cast<std::int32_t>(lo);
-      rows[2 * m + 1] = static_cast<std::int32_t>(hi);
-      ++m;
-    }
-  }
-  if (m == 0) return;
-
-  // The source block that this call reads. When it shares memory with the
-  // destination block it is copied out first, so the result is that of a
-  // separate source.
-  const std::int64_t srcTop = std::min(rows[0], rows[2 * (m - 1)]);
-  const std::int64_t srcBottom = std::max(rows[1], rows[2 * m - 1]);
-  const std::int64_t spanW = spanHi - spanLo + 1;
-  const std::int64_t srcH = srcBottom - srcTop + 1;
-  const auto spanBytes = static_cast<std::size_t>(spanW * sbpp);
-  const std::uint8_t* srcBase =
-      src.row(static_cast<std::int32_t>(srcTop)) + static_cast<std::ptrdiff_t>(spanLo) * sbpp;
-  std::ptrdiff_t srcStride = src.stride;
-  const auto x0 = static_cast<std::int32_t>(firstX);
-  const auto y0 = static_cast<std::int32_t>(firstY);
-  if (blockBytes(dst, x0, y0, n, m)
-          .intersects(blockBytes(src, static_cast<std::int32_t>(spanLo),
-                                 static_cast<std::int32_t>(srcTop), spanW, srcH))) {
-    srcBase = copySourceOut(src, static_cast<std::int32_t>(spanLo),
-                            static_cast<std::int32_t>(srcTop), spanW, srcH);
-    srcStride = static_cast<std::ptrdiff_t>(spanBytes);
-  }
-  auto sourceRow = [&](std::int64_t y) { return srcBase + (y - srcTop) * srcStride; };
-
-  const PickFn horizontal = horizontalFor(src.format, dst.format, mergeX, andMerge);
+  HorizontalPass pass{horizontalFor(src.format, dst.format, mergeX, andMerge)};
   // Picking from a 24-bit source: columns [wideBegin, wideEnd) do not take
   // the last pixel of the span and may use four-byte loads. The columns that
   // do take it form a run at one end, since the map is monotonic.
-  PickFn widePick = nullptr;
-  std::int64_t wideBegin = 0, wideEnd = 0;
   if (!mergeX && src.format == PixelFormat::Bgr24) {
-    const std::ptrdiff_t lastOffset = static_cast<std::ptrdiff_t>(spanW - 1) * sbpp;
-    wideEnd = n;
-    while (wideBegin < wideEnd && offset[wideBegin] == lastOffset) ++wideBegin;
-    while (wideEnd > wideBegin && offset[wideEnd - 1] == lastOffset) --wideEnd;
-    widePick = widePickFor(dst.format);
+    const std::ptrdiff_t lastOffset = static_cast<std::ptrdiff_t>(block.spanW - 1) * src.bpp();
+    pass.wideEnd = n;
+    while (pass.wideBegin < pass.wideEnd && cols.offset[pass.wideBegin] == lastOffset) ++pass.wideBegin;
+    while (pass.wideEnd > pass.wideBegin && cols.offset[pass.wideEnd - 1] == lastOffset) --pass.wideEnd;
+    pass.widePick = widePickFor(dst.format);
   }
-  const SimdLevel level = activeSimdLevel();
-  const RowFn mergeRows =
-      rowKernel(level, andMerge ? RopKind::And : RopKind::Or, src.format, src.format);
-  const RowFn apply = rowKernel(level, kind, dst.format, dst.format);
-
-  // Enlarging (or keeping) the width, 16 destination pixels take at most 16
-  // consecutive source pixels: with AVX-512 the horizontal pass becomes one
-  // load and one byte permute per 16 pixels, from a plan made here.
+  const SimdLevel level = dst.kernels->level;
   PickPlan plan{};
-  bool planned = false;
-  if (level == SimdLevel::Avx512 && !mergeX && ax.d >= ax.s) {
-    const std::size_t blocks = static_cast<std::size_t>((n + PickPlan::kBlock - 1) / PickPlan::kBlock);
-    std::ptrdiff_t* base = gPickBase.get(blocks);
-    std::uint64_t* load = gPickLoad.get(blocks);
-    std::uint8_t* raw = gPickIndex.get(blocks * 64 + 64);
-    std::uint8_t* index = raw + ((64 - (reinterpret_cast<std::uintptr_t>(raw) & 63)) & 63);
-    const int obpp = dbpp;
-    planned = true;
-    for (std::size_t b = 0; b < blocks && planned; ++b) {
-      const std::int64_t c0 = static_cast<std::int64_t>(b) * PickPlan::kBlock;
-      const std::int64_t cn = std::min<std::int64_t>(PickPlan::kBlock, n - c0);
-      std::ptrdiff_t lo = offset[c0], hi = offset[c0];
-      for (std::int64_t k = 1; k < cn; ++k) {
-        lo = std::min(lo, offset[c0 + k]);
-        hi = std::max(hi, offset[c0 + k]);
-      }
-      if (hi + sbpp - lo > 64) {
-        planned = false;  // cannot happen when enlarging; kept as a guard
-        break;
-      }
-      base[b] = lo;
-      const auto inside = static_cast<std::ptrdiff_t>(spanBytes) - lo;
-      load[b] = inside >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << inside) - 1;
-      std::uint8_t* ix = index + 64 * b;
-      std::memset(ix, 0, 64);
-      for (std::int64_t k = 0; k < cn; ++k)
-        for (int j = 0; j < 3; ++j)
-          ix[k * obpp + j] = static_cast<std::uint8_t>(offset[c0 + k] - lo + j);
-    }
-    plan = PickPlan{base, load, index, blocks, dst.format};
-  }
-  std::uint8_t* merged = mergeY ? gMergedRow.get(spanBytes) : nullptr;
+  if (level == SimdLevel::Avx512 && !mergeX && ax.d >= ax.s &&
+      makePickPlan(cols, block.spanBytes, src.format, dst.format, &plan))
+    pass.plan = &plan;
+  const RowFn mergeRows = rowKernel(level, andMerge ? RopKind::And : RopKind::Or, src.format, src.format);
+  const RowFn apply = rowKernel(level, kind, dst.format, dst.format);
+  const bool clearTop = dst.format == PixelFormat::Xrgb32 && src.format == PixelFormat::Bgr24 &&
+                        kind != RopKind::Copy && kind != RopKind::And;
+
+  std::uint8_t* merged = mergeY ? gMergedRow.get(block.spanBytes) : nullptr;
   const auto outBytes = static_cast<std::size_t>(n * dbpp);
   std::uint8_t* stretched = gStretchedRow.get(static_cast<std::size_t>(n) * 4 + 128);
+  const auto x0 = static_cast<std::int32_t>(cols.firstX);
+  const auto y0 = static_cast<std::int32_t>(rm.firstY);
 
   std::int64_t lastLo = -1, lastHi = -1;
-  for (std::int64_t k = 0; k < m; ++k) {
-    const std::int64_t lo = rows[2 * k], hi = rows[2 * k + 1];
+  for (std::int64_t k = 0; k < rm.m; ++k) {
+    const std::int64_t lo = rm.rows[2 * k], hi = rm.rows[2 * k + 1];
     // When enlarging, consecutive rows often take the same source rows: the
     // stretched row is built once and applied to each of them.
     if (lo != lastLo || hi != lastHi) {
-      const std::uint8_t* line = sourceRow(lo);
+      const std::uint8_t* line = block.row(lo);
       if (hi > lo) {
         // Rows first, then columns: the merge is associative, and merging
         // whole rows is a vector operation.
-        std::memcpy(merged, line, spanBytes);
+        std::memcpy(merged, line, block.spanBytes);
         for (std::int64_t y = lo + 1; y <= hi; ++y)
-          mergeRows(merged, sourceRow(y), static_cast<std::size_t>(spanW));
+          mergeRows(merged, block.row(y), static_cast<std::size_t>(block.spanW));
         line = merged;
       }
-      if (planned) {
-        pickPlanned(stretched, line, plan);
-
-      } else if (widePick != nullptr) {
-        horizontal(stretched, line, offset, count, wideBegin);
-        widePick(stretched + wideBegin * dbpp, line, offset + wideBegin, count,
-                 wideEnd - wideBegin);
-        horizontal(stretched + wideEnd * dbpp, line, offset + wideEnd, count, n - wideEnd);
-      } else {
-        horizontal(stretched, line, offset, count, n);
-      }
+      pass.run(stretched, line, cols, dbpp);
       lastLo = lo;
       lastHi = hi;
     }
-    std::uint8_t* d =
-        dst.row(static_cast<std::int32_t>(y0 + k)) + static_cast<std::ptrdiff_t>(x0) * dbpp;
-    // The stretched row already has a zero top byte in 32-bit rows.
-    if (kind == RopKind::Copy)
+    std::uint8_t* d = dst.row(static_cast<std::int32_t>(y0 + k)) + static_cast<std::ptrdiff_t>(x0) * dbpp;
+    // The stretched row already holds the top bytes the rule gives.
+    if (kind == RopKind::Copy) {
       std::memcpy(d, stretched, outBytes);
-    else
+    } else {
       apply(d, stretched, static_cast<std::size_t>(n));
+      // The operation ran as between two 32-bit rows; from a 24-bit source
+      // the top byte of the result is 0.
+      if (clearTop) clearTopBytes(d, n);
+    }
   }
 }
 
 }  // namespace
 
-bool ropUsesSource(std::uint32_t rop) {
-  return rop != BLACKNESS && rop != WHITENESS && rop != DSTINVERT;
-}
-
-bool ropSupported(std::uint32_t rop) { return kindOf(rop) != RopKind::Invalid; }
-
 void bitBlt(const Target& dst, BlitRect d, const Target* src, std::int64_t sx, std::int64_t sy,
             std::uint32_t rop) {
-  const RopKind kind = kindOf(rop);
+  const RopKind kind = ropKindOf(rop);
   if (kind == RopKind::Invalid || !sane(d) || !sane(BlitRect{sx, sy, 0, 0})) return;
   if (!readsSource(kind))
     src = nullptr;
@@ -649,7 +693,7 @@ void bitBlt(const Target& dst, BlitRect d, const Target* src, std::int64_t sx, s
 
 void stretchBlt(const Target& dst, BlitRect d, const Target* src, BlitRect s, std::uint32_t rop,
                 int stretchMode) {
-  const RopKind kind = kindOf(rop);
+  const RopKind kind = ropKindOf(rop);
   if (kind == RopKind::Invalid || !sane(d) || !sane(s) || d.w == 0 || d.h == 0) return;
   const Axis ax0 = makeAxis(d.x, d.w, 0, 1);
   const Axis ay0 = makeAxis(d.y, d.h, 0, 1);

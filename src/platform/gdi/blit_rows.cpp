@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "platform/gdi/raster.h"
+#include "platform/gdi/vec.h"
 
 namespace gdi::detail {
 
@@ -23,6 +24,14 @@ using enum PixelFormat;
 
 constexpr bool readsDestination(RopKind k) {
   return k == RopKind::Or || k == RopKind::And || k == RopKind::Xor || k == RopKind::Invert;
+}
+
+// Between 32-bit rows an operation with a source covers all four bytes; the
+// ones without a source (all ones, inverting the destination) write colours
+// and leave 0 in the top byte, as fills do.
+template <RopKind K, PixelFormat F>
+constexpr bool sourcelessOn32() {
+  return F == PixelFormat::Xrgb32 && (K == RopKind::Ones || K == RopKind::Invert);
 }
 
 // The operation on any integer or vector value; vectors are passed by
@@ -57,8 +66,9 @@ void sameScalar(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
     }
   } else {
     for (std::size_t i = 0; i < n; ++i) {
-      const std::uint32_t sv = readsSource(K) ? loadPixel32(s + 4 * i) : 0u;
-      storePixel32(d + 4 * i, combined<K>(loadPixel32(d + 4 * i), sv) & 0xFFFFFFu);
+      const std::uint32_t sv = readsSource(K) ? Px32::load(s + 4 * i) : 0u;
+      const std::uint32_t v = combined<K>(Px32::load(d + 4 * i), sv);
+      Px32::store(d + 4 * i, sourcelessOn32<K, F>() ? v & 0xFFFFFFu : v);
     }
   }
 }
@@ -66,14 +76,14 @@ void sameScalar(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
 template <RopKind K>
 void expandScalar(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i)
-    storePixel32(d + 4 * i,
-                 combined<K>(loadPixel32(d + 4 * i), loadPixel24(s + 3 * i)) & 0xFFFFFFu);
+    Px32::store(d + 4 * i,
+                 combined<K>(Px32::load(d + 4 * i), Px24::load(s + 3 * i)) & 0xFFFFFFu);
 }
 
 template <RopKind K>
 void packScalar(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i)
-    storePixel24(d + 3 * i, combined<K>(loadPixel24(d + 3 * i), loadPixel32(s + 4 * i)));
+    Px24::store(d + 3 * i, combined<K>(Px24::load(d + 3 * i), Px32::load(s + 4 * i)));
 }
 
 // ---- SSE2 -------------------------------------------------------------------
@@ -85,53 +95,65 @@ inline void store16(std::uint8_t* p, __m128i v) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
-// The colour bytes of 32-bit pixels; all bytes of 24-bit ones.
-template <PixelFormat F>
-inline __m128i colourMask16() {
-  return F == Xrgb32 ? _mm_set1_epi32(0xFFFFFF) : _mm_set1_epi32(-1);
+// The C library's own wide loops, where the operation is a plain copy or
+// fill of the row's bytes. 32-bit copies stay on the vector loop they ran
+// when it still cleared the top byte, so their speed is unchanged.
+template <RopKind K, PixelFormat F>
+constexpr bool libraryRow() {
+  return (K == RopKind::Copy && F == Bgr24) || K == RopKind::Zero || (K == RopKind::Ones && F == Bgr24);
 }
 
 template <RopKind K, PixelFormat F>
-inline __m128i block16(const std::uint8_t* d, const std::uint8_t* s, __m128i mask) {
-  __m128i a = _mm_setzero_si128(), b = _mm_setzero_si128();
-  if constexpr (readsDestination(K)) a = load16(d);
-  if constexpr (readsSource(K)) b = load16(s);
-  combineInto<K>(a, b);
-  if constexpr (F == Xrgb32) a = _mm_and_si128(a, mask);
-  return a;
-}
-
-template <RopKind K, PixelFormat F>
-void sameSse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+void libraryRowOf(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   const std::size_t bytes = n * bytesPerPixel(F);
-  if constexpr (K == RopKind::Copy && F == Bgr24) {
-    std::memcpy(d, s, bytes);
-  } else if constexpr (K == RopKind::Zero) {
-    std::memset(d, 0, bytes);
-  } else if constexpr (K == RopKind::Ones && F == Bgr24) {
-    std::memset(d, 0xFF, bytes);
-  } else {
-    if (bytes < 16) {
-      sameScalar<K, F>(d, s, n);
-      return;
-    }
-    const __m128i mask = colourMask16<F>();
-    const std::size_t last = bytes - 16;
-    const __m128i tail = block16<K, F>(d + last, s + last, mask);
-    std::size_t i = 0;
-    for (; i + 64 <= bytes; i += 64) {
-      const __m128i r0 = block16<K, F>(d + i, s + i, mask);
-      const __m128i r1 = block16<K, F>(d + i + 16, s + i + 16, mask);
-      const __m128i r2 = block16<K, F>(d + i + 32, s + i + 32, mask);
-      const __m128i r3 = block16<K, F>(d + i + 48, s + i + 48, mask);
-      store16(d + i, r0);
-      store16(d + i + 16, r1);
-      store16(d + i + 32, r2);
-      store16(d + i + 48, r3);
-    }
-    for (; i + 16 <= bytes; i += 16) store16(d + i, block16<K, F>(d + i, s + i, mask));
-    if (i < bytes) store16(d + last, tail);
-  }
+  if constexpr (K == RopKind::Copy) std::memcpy(d, s, bytes);
+  if constexpr (K == RopKind::Zero) std::memset(d, 0, bytes);
+  if constexpr (K == RopKind::Ones) std::memset(d, 0xFF, bytes);
+}
+
+namespace sse2 {
+#define VEX2D_KERNEL VEX2D_TARGET_SSE2
+using Vec = Sse2Vec;
+template <RopKind K, PixelFormat F>
+inline void narrowerSameRow(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+  sameScalar<K, F>(d, s, n);
+}
+#include "platform/gdi/same_rows.inl"
+#undef VEX2D_KERNEL
+}  // namespace sse2
+
+// A same-format row kernel: the library's loop where that is one, else the
+// vector row of a level.
+template <RopKind K, PixelFormat F, void (*VectorRow)(std::uint8_t*, const std::uint8_t*, std::size_t)>
+void sameVia(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+  if constexpr (libraryRow<K, F>())
+    libraryRowOf<K, F>(d, s, n);
+  else
+    VectorRow(d, s, n);
+}
+
+template <RopKind K, PixelFormat F>
+constexpr RowFn kSameSse2 = sameVia<K, F, sse2::sameRow<K, F>>;
+
+// Four expanded pixels combined with the destination and stored, the top
+// bytes 0 (the 24-to-32-bit rule).
+template <RopKind K>
+inline void expandStore4(std::uint8_t* d, __m128i px) {
+  __m128i a = _mm_setzero_si128();
+  if constexpr (readsDestination(K)) a = load16(d);
+  combineInto<K>(a, px);
+  store16(d, _mm_and_si128(a, _mm_set1_epi32(0xFFFFFF)));
+}
+
+// Four packed pixels (12 bytes) combined with the destination and stored
+// with one 16-byte store that writes back the 4 bytes after them unchanged.
+template <RopKind K>
+inline void packStore4(std::uint8_t* d, __m128i px) {
+  const __m128i keep = _mm_setr_epi32(0, 0, 0, -1);  // the four bytes past the pixels
+  const __m128i old = load16(d);
+  __m128i a = old;
+  combineInto<K>(a, px);
+  store16(d, _mm_or_si128(_mm_andnot_si128(keep, a), _mm_and_si128(keep, old)));
 }
 
 // 24 to 32 bits, four pixels a step: byte shifts move pixel k from byte 3k
@@ -150,10 +172,7 @@ void expandSse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
         _mm_or_si128(_mm_or_si128(_mm_and_si128(v, m0), _mm_and_si128(_mm_slli_si128(v, 1), m1)),
                      _mm_or_si128(_mm_and_si128(_mm_slli_si128(v, 2), m2),
                                   _mm_and_si128(_mm_slli_si128(v, 3), m3)));
-    __m128i a = _mm_setzero_si128();
-    if constexpr (readsDestination(K)) a = load16(d + 4 * i);
-    combineInto<K>(a, px);
-    store16(d + 4 * i, _mm_and_si128(a, _mm_set1_epi32(0xFFFFFF)));
+    expandStore4<K>(d + 4 * i, px);
   }
   expandScalar<K>(d + 4 * i, s + 3 * i, n - i);
 }
@@ -167,7 +186,6 @@ void packSse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   const __m128i m1 = _mm_setr_epi32(0, 0xFFFFFF, 0, 0);
   const __m128i m2 = _mm_setr_epi32(0, 0, 0xFFFFFF, 0);
   const __m128i m3 = _mm_setr_epi32(0, 0, 0, 0xFFFFFF);
-  const __m128i keep = _mm_setr_epi32(0, 0, 0, -1);  // the four bytes past the pixels
   std::size_t i = 0;
   for (; i + 6 <= n; i += 4) {
     const __m128i v = load16(s + 4 * i);
@@ -175,17 +193,14 @@ void packSse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
         _mm_or_si128(_mm_or_si128(_mm_and_si128(v, m0), _mm_srli_si128(_mm_and_si128(v, m1), 1)),
                      _mm_or_si128(_mm_srli_si128(_mm_and_si128(v, m2), 2),
                                   _mm_srli_si128(_mm_and_si128(v, m3), 3)));
-    const __m128i old = load16(d + 3 * i);
-    __m128i a = old;
-    combineInto<K>(a, px);
-    store16(d + 3 * i, _mm_or_si128(_mm_andnot_si128(keep, a), _mm_and_si128(keep, old)));
+    packStore4<K>(d + 3 * i, px);
   }
   packScalar<K>(d + 3 * i, s + 4 * i, n - i);
 }
 
 // ---- SSSE3 and AVX2 ---------------------------------------------------------
 
-#define VEX2D_AVX2 __attribute__((target("avx2")))
+#define VEX2D_AVX2 VEX2D_TARGET_AVX2
 
 VEX2D_AVX2 inline __m256i load32(const std::uint8_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -194,46 +209,19 @@ VEX2D_AVX2 inline void store32(std::uint8_t* p, __m256i v) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
 
+namespace avx2 {
+#define VEX2D_KERNEL VEX2D_TARGET_AVX2
+using Vec = Avx2Vec;
 template <RopKind K, PixelFormat F>
-VEX2D_AVX2 inline __m256i block32(const std::uint8_t* d, const std::uint8_t* s, __m256i mask) {
-  __m256i a = _mm256_setzero_si256(), b = _mm256_setzero_si256();
-  if constexpr (readsDestination(K)) a = load32(d);
-  if constexpr (readsSource(K)) b = load32(s);
-  combineInto<K>(a, b);
-  if constexpr (F == Xrgb32) a = _mm256_and_si256(a, mask);
-  return a;
+inline void narrowerSameRow(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+  sse2::sameRow<K, F>(d, s, n);
 }
+#include "platform/gdi/same_rows.inl"
+#undef VEX2D_KERNEL
+}  // namespace avx2
 
 template <RopKind K, PixelFormat F>
-VEX2D_AVX2 void sameAvx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
-  const std::size_t bytes = n * bytesPerPixel(F);
-  if constexpr ((K == RopKind::Copy && F == Bgr24) || K == RopKind::Zero ||
-                (K == RopKind::Ones && F == Bgr24)) {
-    // The C library's own wide loops.
-    sameSse2<K, F>(d, s, n);
-  } else {
-    if (bytes < 32) {
-      sameSse2<K, F>(d, s, n);
-      return;
-    }
-    const __m256i mask = F == Xrgb32 ? _mm256_set1_epi32(0xFFFFFF) : _mm256_set1_epi32(-1);
-    const std::size_t last = bytes - 32;
-    const __m256i tail = block32<K, F>(d + last, s + last, mask);
-    std::size_t i = 0;
-    for (; i + 128 <= bytes; i += 128) {
-      const __m256i r0 = block32<K, F>(d + i, s + i, mask);
-      const __m256i r1 = block32<K, F>(d + i + 32, s + i + 32, mask);
-      const __m256i r2 = block32<K, F>(d + i + 64, s + i + 64, mask);
-      const __m256i r3 = block32<K, F>(d + i + 96, s + i + 96, mask);
-      store32(d + i, r0);
-      store32(d + i + 32, r1);
-      store32(d + i + 64, r2);
-      store32(d + i + 96, r3);
-    }
-    for (; i + 32 <= bytes; i += 32) store32(d + i, block32<K, F>(d + i, s + i, mask));
-    if (i < bytes) store32(d + last, tail);
-  }
-}
+constexpr RowFn kSameAvx2 = sameVia<K, F, avx2::sameRow<K, F>>;
 
 // 24 to 32 bits with byte shuffles: eight pixels a step from two 16-byte
 // loads 12 bytes apart (the second reads 4 bytes into the pixels after the
@@ -254,11 +242,7 @@ VEX2D_AVX2 void expandAvx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n
     store32(d + 4 * i, _mm256_and_si256(a, _mm256_set1_epi32(0xFFFFFF)));
   }
   for (; i + 6 <= n; i += 4) {
-    const __m128i px = _mm_shuffle_epi8(load16(s + 3 * i), spread);
-    __m128i a = _mm_setzero_si128();
-    if constexpr (readsDestination(K)) a = load16(d + 4 * i);
-    combineInto<K>(a, px);
-    store16(d + 4 * i, _mm_and_si128(a, _mm_set1_epi32(0xFFFFFF)));
+    expandStore4<K>(d + 4 * i, _mm_shuffle_epi8(load16(s + 3 * i), spread));
   }
   expandScalar<K>(d + 4 * i, s + 3 * i, n - i);
 }
@@ -272,7 +256,6 @@ VEX2D_AVX2 void packAvx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) 
       _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
   const __m256i squeeze2 = _mm256_broadcastsi128_si256(squeeze);
   const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
-  const __m128i keep = _mm_setr_epi32(0, 0, 0, -1);
   std::size_t i = 0;
   for (; i + 8 <= n; i += 8) {
     const __m256i px = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(load32(s + 4 * i), squeeze2), join);
@@ -288,19 +271,13 @@ VEX2D_AVX2 void packAvx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) 
     store16(q, a);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 16), b);
   }
-  for (; i + 6 <= n; i += 4) {
-    const __m128i px = _mm_shuffle_epi8(load16(s + 4 * i), squeeze);
-    const __m128i old = load16(d + 3 * i);
-    __m128i a = old;
-    combineInto<K>(a, px);
-    store16(d + 3 * i, _mm_or_si128(_mm_andnot_si128(keep, a), _mm_and_si128(keep, old)));
-  }
+  for (; i + 6 <= n; i += 4) packStore4<K>(d + 3 * i, _mm_shuffle_epi8(load16(s + 4 * i), squeeze));
   packScalar<K>(d + 3 * i, s + 4 * i, n - i);
 }
 
 // ---- AVX-512 ----------------------------------------------------------------
 
-#define VEX2D_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
+#define VEX2D_AVX512 VEX2D_TARGET_AVX512
 
 // The first `bytes` bytes of a register (bytes < 64).
 VEX2D_AVX512 inline __mmask64 firstBytes(std::size_t bytes) {
@@ -313,23 +290,22 @@ VEX2D_AVX512 inline void store64(std::uint8_t* p, __m512i v) { _mm512_storeu_si5
 // One masked block: the first `bytes` bytes (fewer than 64) from the
 // original data, ready to be stored under the same mask.
 template <RopKind K, PixelFormat F>
-VEX2D_AVX512 inline __m512i partial64(const std::uint8_t* d, const std::uint8_t* s, __mmask64 m,
-                                      __m512i mask) {
+VEX2D_AVX512 inline __m512i partial64(const std::uint8_t* d, const std::uint8_t* s, __mmask64 m) {
   __m512i a = _mm512_setzero_si512(), b = _mm512_setzero_si512();
   if constexpr (readsDestination(K)) a = _mm512_maskz_loadu_epi8(m, d);
   if constexpr (readsSource(K)) b = _mm512_maskz_loadu_epi8(m, s);
   combineInto<K>(a, b);
-  if constexpr (F == Xrgb32) a = _mm512_and_si512(a, mask);
+  if constexpr (sourcelessOn32<K, F>()) a = _mm512_and_si512(a, _mm512_set1_epi32(0xFFFFFF));
   return a;
 }
 
 template <RopKind K, PixelFormat F>
-VEX2D_AVX512 inline __m512i block64(const std::uint8_t* d, const std::uint8_t* s, __m512i mask) {
+VEX2D_AVX512 inline __m512i block64(const std::uint8_t* d, const std::uint8_t* s) {
   __m512i a = _mm512_setzero_si512(), b = _mm512_setzero_si512();
   if constexpr (readsDestination(K)) a = _mm512_load_si512(d);
   if constexpr (readsSource(K)) b = load64(s);
   combineInto<K>(a, b);
-  if constexpr (F == Xrgb32) a = _mm512_and_si512(a, mask);
+  if constexpr (sourcelessOn32<K, F>()) a = _mm512_and_si512(a, _mm512_set1_epi32(0xFFFFFF));
   return a;
 }
 
@@ -341,15 +317,14 @@ VEX2D_AVX512 inline __m512i block64(const std::uint8_t* d, const std::uint8_t* s
 template <RopKind K, PixelFormat F>
 VEX2D_AVX512 void sameAvx512(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   const std::size_t bytes = n * bytesPerPixel(F);
-  if constexpr ((K == RopKind::Copy && F == Bgr24) || K == RopKind::Zero ||
-                (K == RopKind::Ones && F == Bgr24)) {
-    sameSse2<K, F>(d, s, n);
+  if constexpr (libraryRow<K, F>()) {
+    libraryRowOf<K, F>(d, s, n);
   } else {
-    const __m512i mask = F == Xrgb32 ? _mm512_set1_epi32(0xFFFFFF) : _mm512_set1_epi32(-1);
     const std::size_t head = (64 - (reinterpret_cast<std::uintptr_t>(d) & 63)) & 63;
     // 32-bit rows off a pixel boundary (never a bitmap of ours) would put
-    // the colour mask out of phase in the aligned blocks.
-    const bool aligned = F == Bgr24 || (head & 3) == 0;
+    // the colour mask of the sourceless operations out of phase in the
+    // aligned blocks.
+    const bool aligned = !sourcelessOn32<K, F>() || (head & 3) == 0;
     if (bytes < head + 64 || !aligned) {
       std::size_t i = 0;
       for (; i + 64 <= bytes; i += 64) {
@@ -357,31 +332,31 @@ VEX2D_AVX512 void sameAvx512(std::uint8_t* d, const std::uint8_t* s, std::size_t
         if constexpr (readsDestination(K)) a = load64(d + i);
         if constexpr (readsSource(K)) b = load64(s + i);
         combineInto<K>(a, b);
-        if constexpr (F == Xrgb32) a = _mm512_and_si512(a, mask);
+        if constexpr (sourcelessOn32<K, F>()) a = _mm512_and_si512(a, _mm512_set1_epi32(0xFFFFFF));
         store64(d + i, a);
       }
       if (i < bytes) {
         const __mmask64 m = firstBytes(bytes - i);
-        _mm512_mask_storeu_epi8(d + i, m, partial64<K, F>(d + i, s + i, m, mask));
+        _mm512_mask_storeu_epi8(d + i, m, partial64<K, F>(d + i, s + i, m));
       }
       return;
     }
     const std::size_t end = head + ((bytes - head) & ~std::size_t{63});
     const __mmask64 hm = firstBytes(head), tm = firstBytes(bytes - end);
-    const __m512i first = partial64<K, F>(d, s, hm, mask);
-    const __m512i last = partial64<K, F>(d + end, s + end, tm, mask);
+    const __m512i first = partial64<K, F>(d, s, hm);
+    const __m512i last = partial64<K, F>(d + end, s + end, tm);
     std::size_t i = head;
     for (; i + 256 <= end; i += 256) {
-      const __m512i r0 = block64<K, F>(d + i, s + i, mask);
-      const __m512i r1 = block64<K, F>(d + i + 64, s + i + 64, mask);
-      const __m512i r2 = block64<K, F>(d + i + 128, s + i + 128, mask);
-      const __m512i r3 = block64<K, F>(d + i + 192, s + i + 192, mask);
+      const __m512i r0 = block64<K, F>(d + i, s + i);
+      const __m512i r1 = block64<K, F>(d + i + 64, s + i + 64);
+      const __m512i r2 = block64<K, F>(d + i + 128, s + i + 128);
+      const __m512i r3 = block64<K, F>(d + i + 192, s + i + 192);
       _mm512_store_si512(d + i, r0);
       _mm512_store_si512(d + i + 64, r1);
       _mm512_store_si512(d + i + 128, r2);
       _mm512_store_si512(d + i + 192, r3);
     }
-    for (; i < end; i += 64) _mm512_store_si512(d + i, block64<K, F>(d + i, s + i, mask));
+    for (; i < end; i += 64) _mm512_store_si512(d + i, block64<K, F>(d + i, s + i));
     _mm512_mask_storeu_epi8(d, hm, first);
     _mm512_mask_storeu_epi8(d + end, tm, last);
   }
@@ -496,7 +471,7 @@ VEX2D_AVX512 void packAvx512(std::uint8_t* d, const std::uint8_t* s, std::size_t
 }
 
 VEX2D_AVX512 void pickPlannedAvx512(std::uint8_t* out, const std::uint8_t* line, const PickPlan& p) {
-  const __mmask64 keep = p.out == Xrgb32 ? 0x7777777777777777ull : ~__mmask64{0};
+  const __mmask64 keep = p.keep;
   const std::size_t step = PickPlan::kBlock * static_cast<std::size_t>(bytesPerPixel(p.out));
   for (std::size_t b = 0; b < p.blocks; ++b, out += step) {
     const __m512i v = _mm512_maskz_loadu_epi8(p.load[b], line + p.base[b]);
@@ -512,68 +487,35 @@ RowFn kernelOf(SimdLevel level, PixelFormat dst, PixelFormat src) {
   if (!readsSource(K) || dst == src) {
     switch (level) {
       case SimdLevel::Avx512: return dst == Bgr24 ? sameAvx512<K, Bgr24> : sameAvx512<K, Xrgb32>;
-      case SimdLevel::Avx2: return dst == Bgr24 ? sameAvx2<K, Bgr24> : sameAvx2<K, Xrgb32>;
-      default: return dst == Bgr24 ? sameSse2<K, Bgr24> : sameSse2<K, Xrgb32>;
+      case SimdLevel::Avx2: return dst == Bgr24 ? kSameAvx2<K, Bgr24> : kSameAvx2<K, Xrgb32>;
+      case SimdLevel::Sse2: return dst == Bgr24 ? kSameSse2<K, Bgr24> : kSameSse2<K, Xrgb32>;
+      default: return dst == Bgr24 ? sameScalar<K, Bgr24> : sameScalar<K, Xrgb32>;
     }
   }
   if (dst == Xrgb32) {
     switch (level) {
       case SimdLevel::Avx512: return expandAvx512<K>;
       case SimdLevel::Avx2: return expandAvx2<K>;
-      default: return expandSse2<K>;
+      case SimdLevel::Sse2: return expandSse2<K>;
+      default: return expandScalar<K>;
     }
   }
   switch (level) {
     case SimdLevel::Avx512: return packAvx512<K>;
     case SimdLevel::Avx2: return packAvx2<K>;
-    default: return packSse2<K>;
+    case SimdLevel::Sse2: return packSse2<K>;
+    default: return packScalar<K>;
   }
 }
-
-bool probe(SimdLevel level) {
-  // This runs during static initialisation, possibly before the C
-  // runtime has filled in the processor model.
-  __builtin_cpu_init();
-  switch (level) {
-    case SimdLevel::Avx512:
-      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-             __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
-    case SimdLevel::Avx2: return __builtin_cpu_supports("avx2");
-    default: return true;
-  }
-}
-
-const bool kSupported[kSimdLevels] = {probe(SimdLevel::Sse2), probe(SimdLevel::Avx2),
-                                      probe(SimdLevel::Avx512)};
-
-bool detect(SimdLevel level) { return kSupported[static_cast<int>(level)]; }
-
-SimdLevel bestLevel() {
-  if (detect(SimdLevel::Avx512)) return SimdLevel::Avx512;
-  if (detect(SimdLevel::Avx2)) return SimdLevel::Avx2;
-  return SimdLevel::Sse2;
-}
-
-SimdLevel gActive = bestLevel();
 
 }  // namespace
-
-bool simdLevelSupported(SimdLevel level) { return detect(level); }
-
-SimdLevel activeSimdLevel() { return gActive; }
-
-SimdLevel setSimdLevel(SimdLevel level) {
-  const SimdLevel previous = gActive;
-  if (detect(level)) gActive = level;
-  return previous;
-}
 
 void pickPlanned(std::uint8_t* out, const std::uint8_t* line, const PickPlan& plan) {
   pickPlannedAvx512(out, line, plan);
 }
 
 RowFn rowKernel(SimdLevel level, RopKind kind, PixelFormat dst, PixelFormat src) {
-  if (!detect(level)) level = SimdLevel::Sse2;
+  if (!simdLevelSupported(level)) level = SimdLevel::Scalar;
   switch (kind) {
     case RopKind::Copy: return kernelOf<RopKind::Copy>(level, dst, src);
     case RopKind::Or: return kernelOf<RopKind::Or>(level, dst, src);

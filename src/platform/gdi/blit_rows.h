@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/gdi/engine.h"
+#include "platform/gdi/simd.h"
 
 namespace gdi::detail {
 
@@ -27,24 +28,16 @@ constexpr bool readsSource(RopKind k) {
   return k != RopKind::Zero && k != RopKind::Ones && k != RopKind::Invert;
 }
 
-// The instruction sets of the row kernels, each a superset of the one
-// before: SSE2 (every x86-64), AVX2, and AVX-512 with byte permutes
-// (F, BW, VL and VBMI).
-enum class SimdLevel : std::uint8_t { Sse2, Avx2, Avx512 };
-constexpr int kSimdLevels = 3;
-
-// True when this processor can run the kernels of `level`.
-bool simdLevelSupported(SimdLevel level);
-
-// The level the transfers use: the best this processor has, unless a test
-// has chosen another with setSimdLevel. setSimdLevel returns the previous
-// level; a level the processor lacks is not taken.
-SimdLevel activeSimdLevel();
-SimdLevel setSimdLevel(SimdLevel level);
+using gdi::activeSimdLevel;
+using gdi::kSimdLevels;
+using gdi::setSimdLevel;
+using gdi::SimdLevel;
+using gdi::simdLevelSupported;
 
 // d := op(d, s) over n pixels: d in the destination format, s in the source
-// format (null for the operations that ignore it). 32-bit results get 0 in
-// their top byte; 24-bit rows touch exactly 3n bytes, 32-bit rows 4n, on
+// format (null for the operations that ignore it). Between 32-bit rows the
+// operation covers all four bytes; a 24-bit source gives 32-bit results a
+// top byte of 0; 24-bit rows touch exactly 3n bytes, 32-bit rows 4n, on
 // both sides. d and s must not share memory: callers copy such a source out
 // first.
 using RowFn = void (*)(std::uint8_t* d, const std::uint8_t* s, std::size_t n);
@@ -61,7 +54,8 @@ struct PickPlan {
   const std::uint64_t* load;     // which of the 64 bytes are inside the line
   const std::uint8_t* index;     // 64 bytes per block, 64-byte aligned: source byte of each output byte
   std::size_t blocks;
-  PixelFormat out;               // 32-bit output gets 0 in its top bytes
+  PixelFormat out;
+  std::uint64_t keep;            // the output bytes of a block that are kept; the rest become 0
 };
 
 // Runs the plan over one line (AVX-512 only). Each block stores a whole 64

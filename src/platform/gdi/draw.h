@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/gdi/blit_rows.h"
 #include "platform/gdi/raster.h"
 
 namespace gdi::detail {
@@ -30,8 +31,6 @@ struct Fill {
 
 // Lines (lines.cpp).
 void drawLine(const Target& t, const Stroke& s, DevPoint a, DevPoint b);
-// A polyline of n points; `closed` adds the segment back to the first point.
-void drawPolyline(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n, bool closed);
 
 // The pieces of a line, for shapes that build on them: a one-pixel line with
 // its end point excluded, and a wide segment (body and both ends).
@@ -107,11 +106,6 @@ struct Edge {
 // crosses none (horizontal or outside the clip).
 bool makeEdge(DevPoint p0, DevPoint p1, std::int64_t scale, const ClipRect& c, Edge* e);
 
-// Fills a polygon given in fixed point (units of 1/scale pixel) with the
-// even-odd rule, sampling integer pixel positions (pixel (x, y) is filled when
-// the point (x, y) is inside; left and top edges inside).
-void fillPolygonFixed(const SpanPainter& p, const DevPoint* pts, std::size_t n, std::int64_t scale);
-
 // Block transfers (blit.cpp). `src` may alias `dst`.
 struct BlitRect {
   std::int64_t x;
@@ -124,8 +118,8 @@ void bitBlt(const Target& dst, BlitRect d, const Target* src, std::int64_t sx, s
 void stretchBlt(const Target& dst, BlitRect d, const Target* src, BlitRect s, std::uint32_t rop,
                 int stretchMode);
 
-// True for the raster operations that read the source.
-bool ropUsesSource(std::uint32_t rop);
-bool ropSupported(std::uint32_t rop);
+// The operation of a raster-operation code; RopKind::Invalid for the codes
+// we do not support.
+RopKind ropKindOf(std::uint32_t rop);
 
 }  // namespace gdi::detail

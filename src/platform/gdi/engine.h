@@ -9,26 +9,9 @@
 #include <string_view>
 
 #include "platform/gdi/gdi.h"
+#include "platform/pixels/pixel_view.h"
 
 namespace gdi {
-
-enum class PixelFormat : std::uint8_t {
-  Bgr24,   // 3 bytes a pixel: blue, green, red
-  Xrgb32,  // 4 bytes a pixel: blue, green, red, unused (0 when we write it)
-};
-
-constexpr int bytesPerPixel(PixelFormat f) { return f == PixelFormat::Bgr24 ? 3 : 4; }
-
-// A view of pixel rows. `top` is the first byte of the topmost row; `stride`
-// is the signed distance from one row to the row below, so a bottom-up DIB
-// has a negative stride.
-struct PixelView {
-  std::uint8_t* top = nullptr;
-  std::ptrdiff_t stride = 0;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  PixelFormat format = PixelFormat::Xrgb32;
-};
 
 // Creates a device context that draws into `view`, which the caller owns and
 // keeps alive until DeleteDC. Logical (0, 0) lands on device pixel `origin`;
@@ -50,38 +33,21 @@ BOOL SetDrawHook(HDC hdc, DrawHook hook, void* context);
 // invalid DC or one that holds no drawable bitmap.
 bool GetDCPixels(HDC hdc, PixelView* out);
 
+// The facade's functions, in one list: the counters, their names and the
+// fuzzer's operations are all made from it (fuzz/seeds.py reads it too).
+#define VEX2D_FACADE_FUNCTIONS(X) \
+  X(CreatePen) X(CreateSolidBrush) X(GetStockObject) X(CreateFontIndirectA) X(SelectObject) \
+  X(DeleteObject) X(GetObjectA) X(CreateCompatibleDC) X(DeleteDC) X(CreateDIBSection) X(MoveToEx) \
+  X(LineTo) X(PolyBezier) X(Polygon) X(Rectangle) X(Ellipse) X(Arc) X(FillRect) X(SetPixel) \
+  X(GetPixel) X(TextOutA) X(SetTextColor) X(SetBkMode) X(SetBkColor) X(GetTextMetricsA) \
+  X(GetTextExtentPoint32A) X(BitBlt) X(StretchBlt) X(SetStretchBltMode)
+
 // Per-function call counters of the facade. They count every call, also the
 // ones that fail; take two snapshots and subtract to count a stretch of code.
 enum class Fn : std::uint8_t {
-  CreatePen,
-  CreateSolidBrush,
-  GetStockObject,
-  CreateFontIndirectA,
-  SelectObject,
-  DeleteObject,
-  GetObjectA,
-  CreateCompatibleDC,
-  DeleteDC,
-  CreateDIBSection,
-  MoveToEx,
-  LineTo,
-  PolyBezier,
-  Polygon,
-  Rectangle,
-  Ellipse,
-  Arc,
-  FillRect,
-  SetPixel,
-  GetPixel,
-  TextOutA,
-  SetTextColor,
-  SetBkMode,
-  SetBkColor,
-  GetTextMetricsA,
-  GetTextExtentPoint32A,
-  BitBlt,
-  StretchBlt,
-  SetStretchBltMode,
+#define VEX2D_FN_ENUMERATOR(name) name,
+  VEX2D_FACADE_FUNCTIONS(VEX2D_FN_ENUMERATOR)
+#undef VEX2D_FN_ENUMERATOR
   Count
 };
 constexpr std::size_t kFnCount = static_cast<std::size_t>(Fn::Count);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "platform/gdi/draw.h"
 #include "platform/gdi/engine.h"
@@ -67,18 +68,47 @@ const Realization* fontOf(const DcObj& dc, bool* isSystem) {
 
 void bindBitmapView(DcObj& dc, const BitmapObj& b) { dc.view = b.view; }
 
-// The common frame of a drawing call: an invalid DC fails, a DC with nothing
-// drawable succeeds without drawing, and a drawing reaches the display hook.
-template <typename Draw>
-BOOL drawCall(HDC hdc, Draw&& draw) {
-  DcObj* dc = findDc(hdc);
-  if (dc == nullptr) return FALSE;
+// The frame of every drawing call: the call is counted; bad arguments or an
+// invalid DC give `failed`; `prepare(dc)` runs on any valid DC (state that
+// changes even without pixels to draw on); a DC with nothing drawable gives
+// `empty` without drawing; otherwise `draw(dc, target)` runs, its result is
+// the call's, and the drawing reaches the display hook.
+template <typename R, typename Prepare, typename Draw>
+R drawCall(Fn fn, HDC hdc, bool argsOk, R failed, R empty, Prepare&& prepare, Draw&& draw) {
+  count(fn);
+  DcObj* dc = argsOk ? findDc(hdc) : nullptr;
+  if (dc == nullptr) return failed;
+  prepare(*dc);
   Target t;
-  if (resolveTarget(*dc, &t)) {
-    draw(*dc, t);
-    afterDraw(*dc);
-  }
-  return TRUE;
+  if (!resolveTarget(*dc, &t)) return empty;
+  const R result = draw(*dc, t);
+  afterDraw(*dc);
+  return result;
+}
+
+constexpr auto kNoPreparation = [](DcObj&) {};
+
+template <typename R, typename Draw>
+R drawCall(Fn fn, HDC hdc, bool argsOk, R failed, R empty, Draw&& draw) {
+  return drawCall(fn, hdc, argsOk, failed, empty, kNoPreparation, std::forward<Draw>(draw));
+}
+
+// BitBlt and StretchBlt: the frame of a drawing call around both targets.
+// A source operation needs a valid source DC; an empty source writes
+// nothing and succeeds. `transfer(dc, target, source)` moves the pixels;
+// the source is null for the operations that read none.
+template <typename Transfer>
+BOOL transferCall(Fn fn, HDC hdc, HDC hdcSrc, DWORD rop, Transfer&& transfer) {
+  const RopKind kind = ropKindOf(rop);
+  const bool needsSource = readsSource(kind);
+  DcObj* src = needsSource ? findDc(hdcSrc) : nullptr;
+  const bool argsOk = kind != RopKind::Invalid && (!needsSource || src != nullptr);
+  return drawCall(fn, hdc, argsOk, FALSE, TRUE, [&](DcObj& dc, const Target& t) {
+    Target s;
+    if (needsSource && !resolveTarget(*src, &s)) return TRUE;
+    transfer(dc, t, needsSource ? &s : nullptr);
+    return TRUE;
+  });
 }
 
 }  // namespace
@@ -401,26 +431,22 @@ BOOL MoveToEx(HDC hdc, int x, int y, POINT* lppt) {
 }
 
 BOOL LineTo(HDC hdc, int x, int y) {
-  count(Fn::LineTo);
-  DcObj* dc = findDc(hdc);
-  if (dc == nullptr) return FALSE;
-  const POINT from = dc->current;
-  dc->current = POINT{x, y};
-  Target t;
-  if (resolveTarget(*dc, &t)) {
-    drawLine(t, strokeOf(*dc), dev(t, from.x, from.y), dev(t, x, y));
-    afterDraw(*dc);
-  }
-  return TRUE;
+  POINT from{0, 0};
+  // The current position moves even when there is nothing to draw on.
+  const auto move = [&](DcObj& dc) {
+    from = dc.current;
+    dc.current = POINT{x, y};
+  };
+  return drawCall(Fn::LineTo, hdc, true, FALSE, TRUE, move, [&](DcObj& dc, const Target& t) {
+    drawLine(t, strokeOf(dc), dev(t, from.x, from.y), dev(t, x, y));
+    return TRUE;
+  });
 }
 
 BOOL PolyBezier(HDC hdc, const POINT* apt, DWORD cpt) {
-  count(Fn::PolyBezier);
-  DcObj* dc = findDc(hdc);
-  if (dc == nullptr || apt == nullptr || cpt < 4 || (cpt - 1) % 3 != 0) return FALSE;
-  Target t;
-  if (!resolveTarget(*dc, &t)) return TRUE;
-  const Stroke s = strokeOf(*dc);
+  const bool argsOk = apt != nullptr && cpt >= 4 && (cpt - 1) % 3 == 0;
+  return drawCall(Fn::PolyBezier, hdc, argsOk, FALSE, TRUE, [&](DcObj& dc, const Target& t) {
+  const Stroke s = strokeOf(dc);
   if (s.visible) {
     // Curves are independent apart from sharing end points; convert one
     // curve (4 points) at a time.
@@ -431,70 +457,59 @@ BOOL PolyBezier(HDC hdc, const POINT* apt, DWORD cpt) {
       if (drawBeziers(t, s, c, 4)) break;
     }
   }
-  afterDraw(*dc);
   return TRUE;
+  });
 }
 
 BOOL Polygon(HDC hdc, const POINT* apt, int cpt) {
-  count(Fn::Polygon);
-  if (apt == nullptr || cpt < 2) return FALSE;
-  return drawCall(hdc, [&](DcObj& dc, const Target& t) {
+  return drawCall(Fn::Polygon, hdc, apt != nullptr && cpt >= 2, FALSE, TRUE, [&](DcObj& dc, const Target& t) {
     drawPolygon(t, strokeOf(dc), fillOf(dc), apt, static_cast<std::size_t>(cpt));
+    return TRUE;
   });
 }
 
 BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
-  count(Fn::Rectangle);
-  return drawCall(hdc, [&](DcObj& dc, const Target& t) {
+  return drawCall(Fn::Rectangle, hdc, true, FALSE, TRUE, [&](DcObj& dc, const Target& t) {
     drawRectangle(t, strokeOf(dc), fillOf(dc), dev(t, left, top), dev(t, right, bottom));
+    return TRUE;
   });
 }
 
 BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
-  count(Fn::Ellipse);
-  return drawCall(hdc, [&](DcObj& dc, const Target& t) {
+  return drawCall(Fn::Ellipse, hdc, true, FALSE, TRUE, [&](DcObj& dc, const Target& t) {
     drawEllipse(t, strokeOf(dc), fillOf(dc), dev(t, left, top), dev(t, right, bottom));
+    return TRUE;
   });
 }
 
 BOOL Arc(HDC hdc, int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
-  count(Fn::Arc);
-  return drawCall(hdc, [&](DcObj& dc, const Target& t) {
+  return drawCall(Fn::Arc, hdc, true, FALSE, TRUE, [&](DcObj& dc, const Target& t) {
     drawArc(t, strokeOf(dc), dev(t, x1, y1), dev(t, x2, y2), dev(t, x3, y3), dev(t, x4, y4));
+    return TRUE;
   });
 }
 
 int FillRect(HDC hdc, const RECT* lprc, HBRUSH hbr) {
-  count(Fn::FillRect);
-  DcObj* dc = findDc(hdc);
   Slot* b = engine().table.find(hbr, Kind::Brush);
-  if (dc == nullptr || lprc == nullptr || b == nullptr) return 0;
-  Target t;
-  if (!resolveTarget(*dc, &t)) return 1;
-  if (!b->brush.hollow) {
-    // FillRect does not normalise: an unordered rectangle fills nothing.
-    const SpanPainter painter(t, packColor(b->brush.color));
-    const DevPoint a = dev(t, lprc->left, lprc->top);
-    const DevPoint c = dev(t, lprc->right, lprc->bottom);
-    fillBox(painter, a.x, a.y, c.x, c.y);
-  }
-  afterDraw(*dc);
-  return 1;
+  return drawCall(Fn::FillRect, hdc, lprc != nullptr && b != nullptr, 0, 1, [&](DcObj&, const Target& t) {
+    if (!b->brush.hollow) {
+      // FillRect does not normalise: an unordered rectangle fills nothing.
+      const SpanPainter painter(t, packColor(b->brush.color));
+      const DevPoint a = dev(t, lprc->left, lprc->top);
+      const DevPoint c = dev(t, lprc->right, lprc->bottom);
+      fillBox(painter, a.x, a.y, c.x, c.y);
+    }
+    return 1;
+  });
 }
 
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
-  count(Fn::SetPixel);
-  DcObj* dc = findDc(hdc);
-  if (dc == nullptr) return CLR_INVALID;
-  Target t;
-  if (!resolveTarget(*dc, &t)) return CLR_INVALID;
-  const DevPoint p = dev(t, x, y);
-  if (p.x < t.clip.left || p.x >= t.clip.right || p.y < t.clip.top || p.y >= t.clip.bottom)
-    return CLR_INVALID;
-  const SpanPainter painter(t, packColor(color));
-  painter.pixelUnchecked(static_cast<std::int32_t>(p.x), static_cast<std::int32_t>(p.y));
-  afterDraw(*dc);
-  return color & 0xFFFFFFu;
+  return drawCall(Fn::SetPixel, hdc, true, CLR_INVALID, CLR_INVALID, [&](DcObj&, const Target& t) {
+    const DevPoint p = dev(t, x, y);
+    if (!t.clip.contains(p.x, p.y)) return CLR_INVALID;
+    t.kernels->storePixel(t.row(static_cast<std::int32_t>(p.y)) + p.x * t.kernels->bpp, packColor(color));
+    return color & 0xFFFFFFu;
+  });
 }
 
 COLORREF GetPixel(HDC hdc, int x, int y) {
@@ -504,29 +519,25 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
   Target t;
   if (!resolveTarget(*dc, &t)) return CLR_INVALID;
   const DevPoint p = dev(t, x, y);
-  if (p.x < t.clip.left || p.x >= t.clip.right || p.y < t.clip.top || p.y >= t.clip.bottom)
-    return CLR_INVALID;
+  if (!t.clip.contains(p.x, p.y)) return CLR_INVALID;
   const std::uint8_t* q = t.row(static_cast<std::int32_t>(p.y)) + p.x * t.bpp();
-  const std::uint32_t px = t.format == PixelFormat::Bgr24 ? loadPixel24(q) : loadPixel32(q) & 0xFFFFFFu;
+  const std::uint32_t px = t.kernels->loadPixel(q) & 0xFFFFFFu;
   return unpackColor(px);
 }
 
 // ---- text ------------------------------------------------------------------
 
 BOOL TextOutA(HDC hdc, int x, int y, const char* lpString, int c) {
-  count(Fn::TextOutA);
-  DcObj* dc = findDc(hdc);
-  if (dc == nullptr || c < 0 || (c > 0 && lpString == nullptr)) return FALSE;
-  if (c == 0) return TRUE;
-  Target t;
-  if (!resolveTarget(*dc, &t)) return TRUE;
-  bool isSystem = false;
-  const Realization* real = fontOf(*dc, &isSystem);
-  const DevPoint p = dev(t, x, y);
-  drawText(t, real, isSystem, p.x, p.y, lpString, c, packColor(dc->textColor),
-           dc->bkMode == OPAQUE, packColor(dc->bkColor));
-  afterDraw(*dc);
-  return TRUE;
+  const bool argsOk = c >= 0 && (c == 0 || lpString != nullptr);
+  return drawCall(Fn::TextOutA, hdc, argsOk, FALSE, TRUE, [&](DcObj& dc, const Target& t) {
+    if (c == 0) return TRUE;
+    bool isSystem = false;
+    const Realization* real = fontOf(dc, &isSystem);
+    const DevPoint p = dev(t, x, y);
+    drawText(t, real, isSystem, p.x, p.y, lpString, c, packColor(dc.textColor), dc.bkMode == OPAQUE,
+             packColor(dc.bkColor));
+    return TRUE;
+  });
 }
 
 COLORREF SetTextColor(HDC hdc, COLORREF color) {
@@ -580,51 +591,20 @@ BOOL GetTextExtentPoint32A(HDC hdc, const char* lpString, int c, SIZE* psizl) {
 // ---- block transfers -------------------------------------------------------
 
 BOOL BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop) {
-  count(Fn::BitBlt);
-  DcObj* dc = findDc(hdc);
-  if (dc == nullptr || !ropSupported(rop)) return FALSE;
-  const bool needsSource = ropUsesSource(rop);
-  DcObj* src = needsSource ? findDc(hdcSrc) : nullptr;
-  if (needsSource && src == nullptr) return FALSE;
-  Target t;
-  if (!resolveTarget(*dc, &t)) return TRUE;
-  Target s;
-  const bool haveSource = src != nullptr && resolveTarget(*src, &s);
-  if (needsSource && !haveSource) return TRUE;  // an empty source writes nothing
-  const DevPoint d = dev(t, x, y);
-  std::int64_t sx = 0, sy = 0;
-  if (haveSource) {
-    sx = x1 + s.originX;
-    sy = y1 + s.originY;
-  }
-  bitBlt(t, BlitRect{d.x, d.y, cx, cy}, haveSource ? &s : nullptr, sx, sy, rop);
-  afterDraw(*dc);
-  return TRUE;
+  return transferCall(Fn::BitBlt, hdc, hdcSrc, rop, [&](DcObj&, const Target& t, const Target* s) {
+    const DevPoint d = dev(t, x, y);
+    const DevPoint from = s != nullptr ? dev(*s, x1, y1) : DevPoint{0, 0};
+    bitBlt(t, BlitRect{d.x, d.y, cx, cy}, s, from.x, from.y, rop);
+  });
 }
 
 BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc,
                 int ySrc, int wSrc, int hSrc, DWORD rop) {
-  count(Fn::StretchBlt);
-  DcObj* dc = findDc(hdcDest);
-  if (dc == nullptr || !ropSupported(rop)) return FALSE;
-  const bool needsSource = ropUsesSource(rop);
-  DcObj* src = needsSource ? findDc(hdcSrc) : nullptr;
-  if (needsSource && src == nullptr) return FALSE;
-  Target t;
-  if (!resolveTarget(*dc, &t)) return TRUE;
-  Target s;
-  const bool haveSource = src != nullptr && resolveTarget(*src, &s);
-  if (needsSource && !haveSource) return TRUE;
-  const DevPoint d = dev(t, xDest, yDest);
-  BlitRect sr{xSrc, ySrc, wSrc, hSrc};
-  if (haveSource) {
-    sr.x += s.originX;
-    sr.y += s.originY;
-  }
-  stretchBlt(t, BlitRect{d.x, d.y, wDest, hDest}, haveSource ? &s : nullptr, sr, rop,
-             dc->stretchMode);
-  afterDraw(*dc);
-  return TRUE;
+  return transferCall(Fn::StretchBlt, hdcDest, hdcSrc, rop, [&](DcObj& dc, const Target& t, const Target* s) {
+    const DevPoint d = dev(t, xDest, yDest);
+    const DevPoint from = s != nullptr ? dev(*s, xSrc, ySrc) : DevPoint{xSrc, ySrc};
+    stretchBlt(t, BlitRect{d.x, d.y, wDest, hDest}, s, BlitRect{from.x, from.y, wSrc, hSrc}, rop, dc.stretchMode);
+  });
 }
 
 int SetStretchBltMode(HDC hdc, int mode) {
@@ -642,14 +622,10 @@ const CallCounts& callCounts() { return engine().calls; }
 
 std::string_view fnName(Fn f) {
   static constexpr std::string_view kNames[] = {
-      "CreatePen",     "CreateSolidBrush", "GetStockObject",    "CreateFontIndirectA",
-      "SelectObject",  "DeleteObject",     "GetObjectA",        "CreateCompatibleDC",
-      "DeleteDC",      "CreateDIBSection", "MoveToEx",          "LineTo",
-      "PolyBezier",    "Polygon",          "Rectangle",         "Ellipse",
-      "Arc",           "FillRect",         "SetPixel",          "GetPixel",
-      "TextOutA",      "SetTextColor",     "SetBkMode",         "SetBkColor",
-      "GetTextMetricsA", "GetTextExtentPoint32A", "BitBlt",     "StretchBlt",
-      "SetStretchBltMode"};
+#define VEX2D_FN_NAME(name) #name,
+      VEX2D_FACADE_FUNCTIONS(VEX2D_FN_NAME)
+#undef VEX2D_FN_NAME
+  };
   static_assert(std::size(kNames) == kFnCount);
   const auto i = static_cast<std::size_t>(f);
   return i < kFnCount ? kNames[i] : std::string_view{};

@@ -79,9 +79,9 @@ bool visibleSteps(std::int64_t majorStart, std::int64_t minorStart, int majorDir
 template <int Bpp>
 void writePixel(std::uint8_t* p, std::uint32_t px) {
   if constexpr (Bpp == 3)
-    storePixel24(p, px);
+    Px24::store(p, px);
   else
-    storePixel32(p, px);
+    Px32::store(p, px);
 }
 
 // The unchecked walk: `count` pixels starting at `p`, stepping `majorStep`
@@ -183,11 +183,18 @@ void thinLine(const SpanPainter& painter, DevPoint a, DevPoint b) {
   const std::ptrdiff_t yStep = t.stride;
   const std::ptrdiff_t majorStep = (xMajor ? xStep : yStep) * majorDir;
   const std::ptrdiff_t minorStep = (xMajor ? yStep : xStep) * minorDir;
-  if (bpp == 3)
-    walkUnchecked<3>(p, count, majorStep, minorStep, err, 2 * m, 2 * m - 2 * M, bias, painter.px);
-  else
-    walkUnchecked<4>(p, count, majorStep, minorStep, err, 2 * m, 2 * m - 2 * M, bias, painter.px);
+  t.kernels->walkLine(p, count, majorStep, minorStep, err, 2 * m, 2 * m - 2 * M, bias, painter.px);
 }
+
+template <int Bpp>
+void walkLineUnchecked(std::uint8_t* p, std::int64_t count, std::ptrdiff_t majorStep, std::ptrdiff_t minorStep,
+                       std::int64_t err, std::int64_t incMinor, std::int64_t incBoth, int bias, std::uint32_t px) {
+  walkUnchecked<Bpp>(p, count, majorStep, minorStep, err, incMinor, incBoth, bias, px);
+}
+template void walkLineUnchecked<3>(std::uint8_t*, std::int64_t, std::ptrdiff_t, std::ptrdiff_t, std::int64_t,
+                                   std::int64_t, std::int64_t, int, std::uint32_t);
+template void walkLineUnchecked<4>(std::uint8_t*, std::int64_t, std::ptrdiff_t, std::ptrdiff_t, std::int64_t,
+                                   std::int64_t, std::int64_t, int, std::uint32_t);
 
 namespace {
 
@@ -331,10 +338,7 @@ void bodyBandOf(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Ed
 }
 
 void bodyBand(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Edge& l, Edge& r) {
-  if (painter.target->format == PixelFormat::Bgr24)
-    bodyBandOf<3>(painter, y0, y1, l, r);
-  else
-    bodyBandOf<4>(painter, y0, y1, l, r);
+  painter.target->kernels->bodyBand(painter, y0, y1, l, r);
 }
 
 // Rows [y0, y1) where the round end around `end` touches the row, and the
@@ -409,6 +413,13 @@ int bodyEdges(const DevPoint body[4], const ClipRect& c, Edge* out) {
 }
 
 }  // namespace
+
+template <int Bpp>
+void bodyBandUnchecked(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Edge& l, Edge& r) {
+  bodyBandOf<Bpp>(painter, y0, y1, l, r);
+}
+template void bodyBandUnchecked<3>(const SpanPainter&, std::int64_t, std::int64_t, Edge&, Edge&);
+template void bodyBandUnchecked<4>(const SpanPainter&, std::int64_t, std::int64_t, Edge&, Edge&);
 
 bool wideLine(const SpanPainter& painter, int w, DevPoint a, DevPoint b, bool startCap) {
   const ClipRect& c = painter.target->clip;
@@ -538,21 +549,6 @@ void drawLine(const Target& t, const Stroke& s, DevPoint a, DevPoint b) {
   // fixed-point body of even the longest segment fits the polygon filler's
   // 64-bit walk; the filler and the discs only visit visible rows.
   wideLine(painter, s.width, a, b);
-}
-
-void drawPolyline(const Target& t, const Stroke& s, const DevPoint* pts, std::size_t n,
-                  bool closed) {
-  if (!s.visible || n < 2) return;
-  if (s.width <= 1) {
-    for (std::size_t i = 0; i + 1 < n; ++i) drawLine(t, s, pts[i], pts[i + 1]);
-    if (closed) drawLine(t, s, pts[n - 1], pts[0]);
-    return;
-  }
-  const SpanPainter painter(t, s.px);
-  WidePath path(painter, s.width, pts[0]);
-  for (std::size_t i = 1; i < n && path.lineTo(pts[i]); ++i) {
-  }
-  if (closed) path.lineTo(pts[0]);
 }
 
 }  // namespace gdi::detail

@@ -7,9 +7,9 @@
 namespace gdi::detail {
 
 HandleTable::HandleTable() {
-  // Slot 0 is never used, so a zero handle can never match. Reserve enough
-  // for every realistic program so the table does not grow on hot paths.
-  slots_.reserve(4096);
+  // Slot 0 is never used, so a zero handle can never match. Every slot is
+  // reserved now, so the table never reallocates on a hot path.
+  slots_.reserve(std::size_t{kIndexMask} + 1);
   slots_.emplace_back();
 }
 
@@ -18,6 +18,7 @@ Slot* HandleTable::allocate(Kind kind, HANDLE* handle) {
   if (freeHead_ != 0) {
     index = freeHead_;
     freeHead_ = slots_[index].nextFree;
+    if (freeHead_ == 0) freeTail_ = 0;
   } else {
     if (slots_.size() > kIndexMask) {
       *handle = 0;
@@ -25,7 +26,6 @@ Slot* HandleTable::allocate(Kind kind, HANDLE* handle) {
     }
     index = static_cast<std::uint32_t>(slots_.size());
     slots_.emplace_back();
-    slots_[index].generation = 1;
   }
   Slot& s = slots_[index];
   s.kind = kind;
@@ -44,11 +44,15 @@ void HandleTable::release(HANDLE h) {
   s->kind = Kind::Free;
   s->flags = 0;
   s->selectCount = 0;
-  // Generation 0 is skipped so that no live handle is ever 0.
-  s->generation = static_cast<std::uint16_t>(s->generation + 1);
-  if (s->generation >= kGenerationLimit) s->generation = 1;
-  s->nextFree = freeHead_;
-  freeHead_ = index;
+  s->generation = (s->generation + 1) & kGenerationMask;
+  // To the back of the queue: the slot is taken again after every slot
+  // freed before it.
+  s->nextFree = 0;
+  if (freeTail_ != 0)
+    slots_[freeTail_].nextFree = index;
+  else
+    freeHead_ = index;
+  freeTail_ = index;
   --live_;
 }
 
@@ -131,6 +135,7 @@ bool resolveTarget(const DcObj& dc, Target* out) {
   out->top = v.top;
   out->stride = v.stride;
   out->format = v.format;
+  out->kernels = &pixelKernels(v.format, activeSimdLevel());
   out->clip = c;
   out->originX = dc.origin.x;
   out->originY = dc.origin.y;

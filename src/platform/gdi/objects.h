@@ -1,8 +1,11 @@
 // GDI objects, device contexts and the handle table behind them.
 //
-// A handle is (generation << 20) | index. The generation of a slot changes
+// A handle is (generation << 11) | index. The generation of a slot changes
 // every time the slot is freed, so a stale handle no longer matches and fails
-// cleanly. Pens, brushes and fonts live inside their slot: creating and
+// cleanly; with 21 bits it comes back only after 2^21 reuses of its slot, and
+// free slots are reused first in, first out, so a slot is reused only after
+// every other free one. Index 0 is never used, so no handle is 0. The table
+// holds at most 2047 live objects, all of its slots reserved up front. Pens, brushes and fonts live inside their slot: creating and
 // deleting them is a free-list operation that allocates nothing.
 #pragma once
 
@@ -69,7 +72,7 @@ constexpr std::uint8_t kFlagStock = 1;
 constexpr std::uint8_t kFlagDeletePending = 2;
 
 struct Slot {
-  std::uint16_t generation = 0;
+  std::uint32_t generation = 0;
   Kind kind = Kind::Free;
   std::uint8_t flags = 0;
   std::uint32_t selectCount = 0;  // how many DCs hold this object selected
@@ -84,9 +87,9 @@ struct Slot {
   Slot() : pen{} {}
 };
 
-constexpr int kIndexBits = 20;
+constexpr int kIndexBits = 11;
 constexpr std::uint32_t kIndexMask = (1u << kIndexBits) - 1;
-constexpr std::uint32_t kGenerationLimit = 1u << (32 - kIndexBits);
+constexpr std::uint32_t kGenerationMask = (1u << (32 - kIndexBits)) - 1;
 
 class HandleTable {
  public:
@@ -111,7 +114,8 @@ class HandleTable {
 
  private:
   std::vector<Slot> slots_;
-  std::uint32_t freeHead_ = 0;
+  std::uint32_t freeHead_ = 0;  // oldest free slot; 0 when none
+  std::uint32_t freeTail_ = 0;  // newest free slot
   std::size_t live_ = 0;
 };
 

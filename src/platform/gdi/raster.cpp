@@ -1,6 +1,8 @@
 #include "platform/gdi/raster.h"
+#include "platform/gdi/vec.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include <immintrin.h>
@@ -10,7 +12,7 @@ namespace gdi::detail {
 FillPattern::FillPattern(std::uint32_t pixel) : px(pixel) {
   // Every drawing call builds one, so it is made by doubling: 4 pixels,
   // then 8, 16, 32 and the rest of the 128 bytes.
-  for (int i = 0; i < 4; ++i) storePixel24(bytes + i * 3, pixel);
+  for (int i = 0; i < 4; ++i) Px24::store(bytes + i * 3, pixel);
   std::memcpy(bytes + 12, bytes, 12);
   std::memcpy(bytes + 24, bytes, 24);
   std::memcpy(bytes + 48, bytes, 48);
@@ -19,153 +21,77 @@ FillPattern::FillPattern(std::uint32_t pixel) : px(pixel) {
 
 namespace {
 
-// The row writers store whole registers at aligned addresses: one store
-// at the unaligned start, aligned stores through the middle, and one store
-// ending exactly at the end of the span (the stores overlap, and write the
-// same bytes twice where they do). An unaligned store that straddles two
-// cache lines costs two, which is what kept fills well below memset speed.
-//
-// For 24-bit rows the colour's three bytes repeat with period 3, so a
-// store at byte offset k from the span's start takes the pattern from
+// A store at byte offset k from a 24-bit span's start takes the pattern from
 // offset k mod 3.
 inline std::size_t phaseOf(std::ptrdiff_t offset) { return static_cast<std::size_t>(offset % 3); }
 
-template <typename T>
-T* alignUp(T* p, std::uintptr_t a) {
-  return reinterpret_cast<T*>((reinterpret_cast<std::uintptr_t>(p) + a - 1) & ~(a - 1));
+inline std::uint8_t* alignUp(std::uint8_t* p, std::ptrdiff_t a) {
+  return reinterpret_cast<std::uint8_t*>((reinterpret_cast<std::uintptr_t>(p) + a - 1) &
+                                         ~static_cast<std::uintptr_t>(a - 1));
 }
 
-// The 24-bit row writer with 16-byte stores (SSE2, always there on x86-64).
-void fillRow24Sse2(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& pat) {
-  std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x0) * 3;
-  const std::int32_t n = x1 - x0;
-  if (n <= kShortSpan<3>) {
-    fillShortSpan<3>(p, n, pat);
-    return;
-  }
-  std::uint8_t* const end = p + static_cast<std::ptrdiff_t>(n) * 3;
-  auto at = [&pat, p](const std::uint8_t* q) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + phaseOf(q - p)));
-  };
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), at(p));
-  std::uint8_t* q = alignUp(p + 1, 16);
-  if (q + 48 <= end) {
-    // 48 bytes (16 pixels) per round: three registers hold the pattern.
-    const std::size_t ph = phaseOf(q - p);
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + ph));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + ph + 16));
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + ph + 32));
-    for (; q + 48 <= end; q += 48) {
-      _mm_store_si128(reinterpret_cast<__m128i*>(q), a);
-      _mm_store_si128(reinterpret_cast<__m128i*>(q + 16), b);
-      _mm_store_si128(reinterpret_cast<__m128i*>(q + 32), c);
-    }
-  }
-  for (; q + 16 <= end; q += 16) _mm_store_si128(reinterpret_cast<__m128i*>(q), at(q));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(end - 16),
-                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(pat.bytes + kPhaseEnd16)));
+// The reference: one pixel at a time, no vector code of our own.
+void fillRow24Scalar(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& pat) {
+  for (std::int32_t x = x0; x < x1; ++x) Px24::store(row + static_cast<std::ptrdiff_t>(x) * 3, pat.px);
+}
+void fillRow32Scalar(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& pat) {
+  for (std::int32_t x = x0; x < x1; ++x) Px32::store(row + static_cast<std::ptrdiff_t>(x) * 4, pat.px);
 }
 
-// The same with 32-byte stores.
-__attribute__((target("avx2"))) void fillRow24Avx2(std::uint8_t* row, std::int32_t x0, std::int32_t x1,
-                                                   const FillPattern& pat) {
-  const std::int32_t n = x1 - x0;
-  if (n <= kShortSpan<3>) {
-    fillShortSpan<3>(row + static_cast<std::ptrdiff_t>(x0) * 3, n, pat);
-    return;
-  }
-  std::uint8_t* const p = row + static_cast<std::ptrdiff_t>(x0) * 3;
-  std::uint8_t* const end = p + static_cast<std::ptrdiff_t>(n) * 3;
-  auto at = [&pat, p](const std::uint8_t* q) __attribute__((target("avx2"))) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pat.bytes + phaseOf(q - p)));
-  };
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), at(p));
-  std::uint8_t* q = alignUp(p + 1, 32);
-  if (q + 96 <= end) {
-    const std::size_t ph = phaseOf(q - p);
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pat.bytes + ph));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pat.bytes + ph + 32));
-    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pat.bytes + ph + 64));
-    for (; q + 96 <= end; q += 96) {
-      _mm256_store_si256(reinterpret_cast<__m256i*>(q), a);
-      _mm256_store_si256(reinterpret_cast<__m256i*>(q + 32), b);
-      _mm256_store_si256(reinterpret_cast<__m256i*>(q + 64), c);
-    }
-  }
-  for (; q + 32 <= end; q += 32) _mm256_store_si256(reinterpret_cast<__m256i*>(q), at(q));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(end - 32),
-                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pat.bytes + kPhaseEnd32)));
-}
+namespace sse2 {
+#define VEX2D_KERNEL VEX2D_TARGET_SSE2
+using Vec = Sse2Vec;
+#include "platform/gdi/fill_rows.inl"
+#undef VEX2D_KERNEL
+}  // namespace sse2
 
-void fillRow32Sse2(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& pat) {
-  std::uint8_t* const p = row + static_cast<std::ptrdiff_t>(x0) * 4;
-  const std::int32_t n = x1 - x0;
-  if (n <= kShortSpan<4>) {
-    fillShortSpan<4>(p, n, pat);
-    return;
-  }
-  std::uint8_t* const end = p + static_cast<std::ptrdiff_t>(n) * 4;
-  const __m128i v = _mm_set1_epi32(static_cast<int>(pat.px));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-  std::uint8_t* q = alignUp(p + 1, 16);
-  for (; q + 64 <= end; q += 64) {
-    _mm_store_si128(reinterpret_cast<__m128i*>(q), v);
-    _mm_store_si128(reinterpret_cast<__m128i*>(q + 16), v);
-    _mm_store_si128(reinterpret_cast<__m128i*>(q + 32), v);
-    _mm_store_si128(reinterpret_cast<__m128i*>(q + 48), v);
-  }
-  for (; q + 16 <= end; q += 16) _mm_store_si128(reinterpret_cast<__m128i*>(q), v);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(end - 16), v);
-}
+namespace avx2 {
+#define VEX2D_KERNEL VEX2D_TARGET_AVX2
+using Vec = Avx2Vec;
+#include "platform/gdi/fill_rows.inl"
+#undef VEX2D_KERNEL
+}  // namespace avx2
 
-__attribute__((target("avx2"))) void fillRow32Avx2(std::uint8_t* row, std::int32_t x0, std::int32_t x1,
-                                                   const FillPattern& pat) {
-  std::uint8_t* const p = row + static_cast<std::ptrdiff_t>(x0) * 4;
-  const std::int32_t n = x1 - x0;
-  if (n <= kShortSpan<4>) {
-    fillShortSpan<4>(p, n, pat);
-    return;
-  }
-  std::uint8_t* const end = p + static_cast<std::ptrdiff_t>(n) * 4;
-  const __m256i v = _mm256_set1_epi32(static_cast<int>(pat.px));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-  std::uint8_t* q = alignUp(p + 1, 32);
-  for (; q + 128 <= end; q += 128) {
-    _mm256_store_si256(reinterpret_cast<__m256i*>(q), v);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(q + 32), v);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(q + 64), v);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(q + 96), v);
-  }
-  for (; q + 32 <= end; q += 32) _mm256_store_si256(reinterpret_cast<__m256i*>(q), v);
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(end - 32), v);
-}
-
-const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
+// By level. AVX-512 fills with the 32-byte writers: 64-byte stores bring no
+// more than the store bandwidth the 32-byte ones already reach.
+constexpr FillRowFn kFillRow24[kSimdLevels] = {fillRow24Scalar, sse2::fillRow24, avx2::fillRow24,
+                                               avx2::fillRow24};
+constexpr FillRowFn kFillRow32[kSimdLevels] = {fillRow32Scalar, sse2::fillRow32, avx2::fillRow32,
+                                               avx2::fillRow32};
 
 }  // namespace
 
-void fillRow24Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p) {
-  if (kHaveAvx2)
-    fillRow24Avx2(row, x0, x1, p);
-  else
-    fillRow24Sse2(row, x0, x1, p);
+namespace {
+
+template <int Bpp>
+constexpr PixelKernels kernelsOf(SimdLevel level, FillRowFn fillRow) {
+  using Px = PixelTraits<Bpp == 3 ? PixelFormat::Bgr24 : PixelFormat::Xrgb32>;
+  return PixelKernels{Bpp == 3 ? PixelFormat::Bgr24 : PixelFormat::Xrgb32,
+                      Bpp,
+                      level,
+                      fillRow,
+                      Px::load,
+                      Px::store,
+                      walkLineUnchecked<Bpp>,
+                      bodyBandUnchecked<Bpp>,
+                      glyphRunUnchecked<Bpp>};
 }
 
-void fillRow32Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p) {
-  if (kHaveAvx2)
-    fillRow32Avx2(row, x0, x1, p);
-  else
-    fillRow32Sse2(row, x0, x1, p);
+template <int Bpp>
+constexpr std::array<PixelKernels, kSimdLevels> tablesOf(const FillRowFn (&fillRows)[kSimdLevels]) {
+  return {kernelsOf<Bpp>(SimdLevel::Scalar, fillRows[0]), kernelsOf<Bpp>(SimdLevel::Sse2, fillRows[1]),
+          kernelsOf<Bpp>(SimdLevel::Avx2, fillRows[2]), kernelsOf<Bpp>(SimdLevel::Avx512, fillRows[3])};
 }
 
-FillRowFn fillRowFor(PixelFormat f) {
-  if (f == PixelFormat::Bgr24) return kHaveAvx2 ? fillRow24Avx2 : fillRow24Sse2;
-  return kHaveAvx2 ? fillRow32Avx2 : fillRow32Sse2;
-}
+constexpr std::array<PixelKernels, kSimdLevels> kKernels24 = tablesOf<3>(kFillRow24);
+constexpr std::array<PixelKernels, kSimdLevels> kKernels32 = tablesOf<4>(kFillRow32);
 
-FillRowVariants fillRowVariants(PixelFormat f) {
-  if (f == PixelFormat::Bgr24) return {{fillRow24Sse2, fillRow24Avx2}, kHaveAvx2 ? 2 : 1};
-  return {{fillRow32Sse2, fillRow32Avx2}, kHaveAvx2 ? 2 : 1};
+}  // namespace
+
+const PixelKernels& pixelKernels(PixelFormat f, SimdLevel level) {
+  if (!simdLevelSupported(level)) level = SimdLevel::Scalar;
+  const auto i = static_cast<std::size_t>(level);
+  return f == PixelFormat::Bgr24 ? kKernels24[i] : kKernels32[i];
 }
 
 void fillBox(const SpanPainter& painter, std::int64_t x0, std::int64_t y0, std::int64_t x1,

@@ -13,6 +13,8 @@
 
 #include "platform/gdi/engine.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/pixel_traits.h"
+#include "platform/gdi/simd.h"
 
 namespace gdi::detail {
 
@@ -24,9 +26,13 @@ struct ClipRect {
   std::int32_t right = 0;
   std::int32_t bottom = 0;
   bool empty() const { return left >= right || top >= bottom; }
+  bool contains(std::int64_t x, std::int64_t y) const { return x >= left && x < right && y >= top && y < bottom; }
 };
 
-// What one drawing call draws into: resolved once at the top of the call.
+struct PixelKernels;
+
+// What one drawing call draws into: resolved once at the top of the call,
+// with the kernels of its format at the active instruction-set level.
 struct Target {
   std::uint8_t* top = nullptr;
   std::ptrdiff_t stride = 0;
@@ -34,6 +40,7 @@ struct Target {
   ClipRect clip;
   std::int64_t originX = 0;  // logical + origin = device
   std::int64_t originY = 0;
+  const PixelKernels* kernels = nullptr;
 
   std::uint8_t* row(std::int32_t y) const { return top + static_cast<std::ptrdiff_t>(y) * stride; }
   int bpp() const { return bytesPerPixel(format); }
@@ -46,23 +53,6 @@ constexpr std::uint32_t packColor(COLORREF c) {
 }
 constexpr COLORREF unpackColor(std::uint32_t px) {
   return ((px >> 16) & 0xFFu) | (px & 0xFF00u) | ((px & 0xFFu) << 16);
-}
-
-// Two stores, not three: blue and green as one 16-bit word, then red.
-inline void storePixel24(std::uint8_t* p, std::uint32_t px) {
-  const auto lo = static_cast<std::uint16_t>(px);
-  std::memcpy(p, &lo, 2);
-  p[2] = static_cast<std::uint8_t>(px >> 16);
-}
-inline std::uint32_t loadPixel24(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16);
-}
-inline void storePixel32(std::uint8_t* p, std::uint32_t px) { std::memcpy(p, &px, 4); }
-inline std::uint32_t loadPixel32(const std::uint8_t* p) {
-  std::uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
 }
 
 // One colour ready for the span writers: for 24-bit rows 128 bytes of the
@@ -95,7 +85,7 @@ inline void fillShortSpan(std::uint8_t* p, std::int32_t n, const FillPattern& pa
       _mm_storeu_si128(reinterpret_cast<__m128i*>(p + static_cast<std::ptrdiff_t>(n) * 4 - 16), v);
       return;
     }
-    for (std::int32_t i = 0; i < n; ++i) storePixel32(p + i * 4, pat.px);
+    for (std::int32_t i = 0; i < n; ++i) Px32::store(p + i * 4, pat.px);
   } else {
     const std::ptrdiff_t bytes = static_cast<std::ptrdiff_t>(n) * 3;
     if (n >= 6) {
@@ -109,25 +99,55 @@ inline void fillShortSpan(std::uint8_t* p, std::int32_t n, const FillPattern& pa
       std::memcpy(p, pat.bytes, 4);
       std::memcpy(p + 2, pat.bytes + kPhaseEnd4, 4);
     } else if (n == 1) {
-      storePixel24(p, pat.px);
+      Px24::store(p, pat.px);
     }
   }
 }
 
 // Fills pixels [x0, x1) of one row with the pattern's colour.
-void fillRow24Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
-void fillRow32Unchecked(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
-
 using FillRowFn = void (*)(std::uint8_t* row, std::int32_t x0, std::int32_t x1, const FillPattern& p);
-FillRowFn fillRowFor(PixelFormat f);
 
-// Every row writer of a format that this processor can run, the SSE2 one
-// first, so that each can be checked against single-pixel stores.
-struct FillRowVariants {
-  FillRowFn fn[2];
-  int count;
+
+struct Edge;
+struct SpanPainter;
+struct Realization;
+
+// The kernels of one pixel format at one instruction-set level, chosen once
+// when a drawing call resolves its target: the primitive families reach the
+// pixels through these and never ask the format again per span or pixel.
+// The families' own per-format kernels live in their files (lines.cpp,
+// text.cpp) and are collected here.
+struct PixelKernels {
+  PixelFormat format;
+  int bpp;
+  SimdLevel level;
+  FillRowFn fillRow;  // spans of any length
+  std::uint32_t (*loadPixel)(const std::uint8_t* p);
+  void (*storePixel)(std::uint8_t* p, std::uint32_t px);
+  // The one-pixel line walk: `count` pixels from `p`, a major step each and
+  // a minor step when the Bresenham error says so.
+  void (*walkLine)(std::uint8_t* p, std::int64_t count, std::ptrdiff_t majorStep, std::ptrdiff_t minorStep,
+                   std::int64_t err, std::int64_t incMinor, std::int64_t incBoth, int bias, std::uint32_t px);
+  // Rows [y0, y1) of a convex band between two edges.
+  void (*bodyBand)(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Edge& l, Edge& r);
+  // A run of glyphs of one realised font, blended in the text colour.
+  void (*glyphRun)(const Target& t, const Realization& real, std::int64_t x, std::int64_t baseline,
+                   const char* s, int n, std::uint32_t px);
 };
-FillRowVariants fillRowVariants(PixelFormat f);
+
+// The table of a format at a level; a level this processor lacks gives the
+// scalar one.
+const PixelKernels& pixelKernels(PixelFormat f, SimdLevel level);
+
+// The families' per-format kernels (Bpp 3 or 4), for the table.
+template <int Bpp>
+void walkLineUnchecked(std::uint8_t* p, std::int64_t count, std::ptrdiff_t majorStep, std::ptrdiff_t minorStep,
+                       std::int64_t err, std::int64_t incMinor, std::int64_t incBoth, int bias, std::uint32_t px);
+template <int Bpp>
+void bodyBandUnchecked(const SpanPainter& painter, std::int64_t y0, std::int64_t y1, Edge& l, Edge& r);
+template <int Bpp>
+void glyphRunUnchecked(const Target& t, const Realization& real, std::int64_t x,
+                       std::int64_t baseline, const char* s, int n, std::uint32_t px);
 
 // A span sink bound to one target and colour: the primitive families emit
 // device-space spans through it. `span` clips in x against the target's clip
@@ -140,7 +160,7 @@ struct SpanPainter {
   int bpp;
 
   SpanPainter(const Target& t, std::uint32_t pixel)
-      : target(&t), fill(fillRowFor(t.format)), px(pixel), pattern(pixel), bpp(t.bpp()) {}
+      : target(&t), fill(t.kernels->fillRow), px(pixel), pattern(pixel), bpp(t.kernels->bpp) {}
 
   // Device-space span [x0, x1) on row y; y must be inside the clip.
   void spanClipX(std::int32_t y, std::int64_t x0, std::int64_t x1) const {
@@ -168,11 +188,7 @@ struct SpanPainter {
     spanClipX(static_cast<std::int32_t>(y), x0, x1);
   }
   void pixelUnchecked(std::int32_t x, std::int32_t y) const {
-    std::uint8_t* p = target->row(y) + static_cast<std::ptrdiff_t>(x) * target->bpp();
-    if (target->format == PixelFormat::Bgr24)
-      storePixel24(p, px);
-    else
-      storePixel32(p, px);
+    target->kernels->storePixel(target->row(y) + static_cast<std::ptrdiff_t>(x) * bpp, px);
   }
 };
 

@@ -127,11 +127,6 @@ void fillEdges(const SpanPainter& painter, std::size_t n, std::int64_t scale, Ge
 
 }  // namespace
 
-void fillPolygonFixed(const SpanPainter& painter, const DevPoint* pts, std::size_t n,
-                      std::int64_t scale) {
-  fillEdges(painter, n, scale, [pts](std::size_t i) { return pts[i]; });
-}
-
 void drawPolygon(const Target& t, const Stroke& s, const Fill& f, const POINT* pts, std::size_t n) {
   auto point = [&t, pts](std::size_t i) {
     return DevPoint{pts[i].x + t.originX, pts[i].y + t.originY};
@@ -172,8 +167,11 @@ void framedBox(const Target& t, const Stroke& s, const Fill& f, const Box& k) {
   const bool rightSide = k.r - 1 > k.l && k.r - 1 >= c.left && k.r - 1 < c.right;
   const std::int64_t in0 = std::max<std::int64_t>(k.l + 1, c.left);
   const std::int64_t in1 = std::min<std::int64_t>(k.r - 1, c.right);
+  // A brush of the pen's colour makes every row one span (the rectangle
+  // test draws so): one call through the kernel table a row, not three.
+  const bool oneColour = f.visible && f.px == s.px;
   for (auto y = static_cast<std::int32_t>(y0); y < y1; ++y) {
-    if (y == k.t || y == k.b - 1) {
+    if (oneColour || y == k.t || y == k.b - 1) {
       pen.spanUnchecked(y, static_cast<std::int32_t>(x0), static_cast<std::int32_t>(x1));
       continue;
     }

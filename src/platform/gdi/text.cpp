@@ -49,7 +49,8 @@ constexpr int kGlyphCount = 256;
 // beyond it (huge sizes) keep only their box and advance, and each use
 // rasterises just the part of the outline inside the clip rectangle. The
 // benchmark's 100 sizes need about 4 MiB.
-constexpr std::size_t kGlyphCacheBudget = std::size_t{64} << 20;
+constexpr std::size_t kDefaultGlyphCacheBudget = std::size_t{64} << 20;
+std::size_t gGlyphCacheBudget = kDefaultGlyphCacheBudget;
 // Distinct face-name requests remembered; beyond, new names are matched anew
 // on each creation (only a program inventing names could get there).
 constexpr std::size_t kMaxCachedRequests = 4096;
@@ -467,7 +468,7 @@ void loadGlyph(const Realization& real, Glyph& g, unsigned char c) {
     g.rows = static_cast<std::int32_t>(std::min<std::int64_t>(top - bottom, 1 << 21));
   };
   if (right - left > 16 * kMaxPpem || top - bottom > 16 * kMaxPpem ||
-      fs.cachedGlyphBytes + static_cast<std::uint64_t>((right - left) * (top - bottom)) > kGlyphCacheBudget) {
+      fs.cachedGlyphBytes + static_cast<std::uint64_t>((right - left) * (top - bottom)) > gGlyphCacheBudget) {
     makeTransient();
     return;
   }
@@ -516,7 +517,7 @@ void loadGlyph(const Realization& real, Glyph& g, unsigned char c) {
   }
   g.runs[static_cast<std::size_t>(rows)] = static_cast<std::uint32_t>(g.runs.size());
   const std::size_t bytes = g.bits.size() + g.runs.size() * sizeof(std::uint32_t);
-  if (fs.cachedGlyphBytes + bytes > kGlyphCacheBudget) {
+  if (fs.cachedGlyphBytes + bytes > gGlyphCacheBudget) {
     makeTransient();  // the runs tipped it over
     g.bits.shrink_to_fit();
     g.runs.shrink_to_fit();
@@ -606,24 +607,11 @@ inline void solidRun(std::uint8_t* dst, std::int64_t count, const Ink& ink) {
       for (std::int64_t i = 0; i + 8 <= bytes; i += 6) store64(dst + i, ink.pattern[0]);
       store64(dst + bytes - 8, ink.pattern[1]);
     } else {
-      for (std::int64_t i = 0; i < count; ++i) storePixel24(dst + 3 * i, ink.px);
+      for (std::int64_t i = 0; i < count; ++i) Px24::store(dst + 3 * i, ink.px);
     }
   } else {
-    for (std::int64_t i = 0; i < count; ++i) storePixel32(dst + 4 * i, ink.px);
+    for (std::int64_t i = 0; i < count; ++i) Px32::store(dst + 4 * i, ink.px);
   }
-}
-
-// 24-bit pixels as one 2-byte and one 1-byte access (never past the pixel:
-// the last pixel of a DIB ends at a guard page).
-inline std::uint32_t load24(const std::uint8_t* p) {
-  std::uint16_t lo;
-  std::memcpy(&lo, p, 2);
-  return lo | (static_cast<std::uint32_t>(p[2]) << 16);
-}
-inline void store24(std::uint8_t* p, std::uint32_t px) {
-  const auto lo = static_cast<std::uint16_t>(px);
-  std::memcpy(p, &lo, 2);
-  p[2] = static_cast<std::uint8_t>(px >> 16);
 }
 
 // Blends one glyph with its top-left at device (gx, gy). `ClipX`: the glyph
@@ -654,9 +642,9 @@ void blitGlyphRows(const Target& t, const Glyph& g, std::int64_t gx, std::int64_
       }
       for (std::int64_t i = a; i < b; ++i, dst += Bpp) {
         if constexpr (Bpp == 3)
-          store24(dst, blendPixel(load24(dst), ink, cover[i]));
+          Px24::store(dst, blendPixel(Px24::load(dst), ink, cover[i]));
         else
-          storePixel32(dst, blendPixel(loadPixel32(dst), ink, cover[i]));
+          Px32::store(dst, blendPixel(Px32::load(dst), ink, cover[i]));
       }
     }
   }
@@ -703,9 +691,9 @@ struct SpanSink {
       }
       for (std::int64_t x = x0; x < x1; ++x, dst += Bpp) {
         if constexpr (Bpp == 3)
-          store24(dst, blendPixel(load24(dst), *k.ink, a));
+          Px24::store(dst, blendPixel(Px24::load(dst), *k.ink, a));
         else
-          storePixel32(dst, blendPixel(loadPixel32(dst), *k.ink, a));
+          Px32::store(dst, blendPixel(Px32::load(dst), *k.ink, a));
       }
     }
   }
@@ -765,6 +753,18 @@ std::int64_t advanceSum(const Realization& real, const char* s, int n) {
 }  // namespace
 
 }  // namespace fontcache
+
+void setGlyphCacheBudget(std::size_t bytes) { fontcache::gGlyphCacheBudget = bytes; }
+
+template <int Bpp>
+void glyphRunUnchecked(const Target& t, const Realization& real, std::int64_t x, std::int64_t baseline,
+                       const char* s, int n, std::uint32_t px) {
+  fontcache::drawGlyphs<Bpp>(t, real, x, baseline, s, n, px);
+}
+template void glyphRunUnchecked<3>(const Target&, const Realization&, std::int64_t, std::int64_t, const char*, int,
+                                   std::uint32_t);
+template void glyphRunUnchecked<4>(const Target&, const Realization&, std::int64_t, std::int64_t, const char*, int,
+                                   std::uint32_t);
 
 using namespace fontcache;
 
@@ -840,10 +840,7 @@ void drawText(const Target& target, const Realization* real, bool isSystemFont, 
     fillBox(SpanPainter(target, bkPx), x, y, x + width, y + height);
   }
   const std::uint32_t px = textPx & 0xFFFFFFu;
-  if (target.format == PixelFormat::Bgr24)
-    drawGlyphs<3>(target, *real, x, y + ascent, s, n, px);
-  else
-    drawGlyphs<4>(target, *real, x, y + ascent, s, n, px);
+  target.kernels->glyphRun(target, *real, x, y + ascent, s, n, px);
 }
 
 }  // namespace gdi::detail

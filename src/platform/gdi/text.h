@@ -6,6 +6,7 @@
 // costs a cache lookup, not a rasterisation.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -34,6 +35,11 @@ void fillTextMetrics(const Realization* real, bool isSystemFont, TEXTMETRICA* tm
 
 // Width of the string in pixels (sum of advances) and the cell height.
 SIZE textExtent(const Realization* real, bool isSystemFont, const char* s, int n);
+
+// The memory budget of the cached glyph bitmaps of all realisations (64 MiB
+// unless changed). Glyphs beyond it are rasterised on every use; the fuzzer
+// lowers the budget so that its short runs reach them.
+void setGlyphCacheBudget(std::size_t bytes);
 
 // Draws `n` Windows-1252 characters with the top-left of the first cell at
 // device (x, y). With `opaque`, the text box is filled with `bkPx` first.
