@@ -65,9 +65,7 @@ void frmMainForm::createControls() {
   for (int n : {1, 2, 8, 3, 4, 5, 6, 7}) {
     command_[static_cast<std::size_t>(n)] = std::make_unique<CommandButton>(
         this, "Command" + std::to_string(n), 60, kButtonTop[n], 1215, 375, kButtonCaptions[n]);
-    command_[static_cast<std::size_t>(n)]->Click = [this, n] {
-      if (testHandlers[static_cast<std::size_t>(n)]) testHandlers[static_cast<std::size_t>(n)]();
-    };
+    command_[static_cast<std::size_t>(n)]->Click = [this, n] { startButton(testHandlers[static_cast<std::size_t>(n)]); };
     auto& l = label_[static_cast<std::size_t>(n)];
     l = std::make_unique<forms::Label>(this, "Label" + std::to_string(n), 1305, kButtonTop[n], 3735, 375,
                                        "not tested");
@@ -79,9 +77,7 @@ void frmMainForm::createControls() {
   }
   cmdTest_ = std::make_unique<CommandButton>(this, "CmdTest", 45, 5370, 3075, 390, "Run complete benchmark");
   cmdTest_->Font.bold = true;
-  cmdTest_->Click = [this] {
-    if (CmdTest_Click) CmdTest_Click();
-  };
+  cmdTest_->Click = [this] { startButton(CmdTest_Click); };
   command_[10] = std::make_unique<CommandButton>(this, "Command10", 3150, 5370, 1905, 390, "Copy to clipboard");
   command_[10]->setEnabled(false);
   command_[10]->Click = [this] {
@@ -106,6 +102,16 @@ void frmMainForm::createControls() {
                command_[4].get(), command_[5].get(), command_[6].get(), command_[7].get(), command_[10].get(),
                option1_[0].get(), option1_[1].get()});
   cmdTest_->SetFocus();
+}
+
+void frmMainForm::startButton(const std::function<void()>& handler) {
+  if (testInProgress_ || !handler) return;
+  testInProgress_ = true;
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{testInProgress_};
+  handler();
 }
 
 void frmMainForm::destroyControls() {

@@ -48,6 +48,13 @@ class frmMainForm : public forms::Form {
   // (also inside the complete run): a runner takes its pictures here.
   std::function<void()> onTestEnd;
 
+  // True while a start button's handler runs (a single test or the complete
+  // run). The start buttons are disabled only at the end of BeginTest, after
+  // it has processed messages three times; a click or key that arrives in
+  // between, or that was queued before, must not start a test inside the
+  // running one, so the buttons do nothing while this is set.
+  bool testInProgress() const { return testInProgress_; }
+
   // Controls (using one loads the form first).
   forms::PictureBox& Picture4();
   forms::Label& Label19();
@@ -73,6 +80,9 @@ class frmMainForm : public forms::Form {
   std::unique_ptr<forms::CommandButton> cmdTest_;
   std::array<std::unique_ptr<forms::Label>, 9> label_;  // [1..8]
   Image star_, bubbles_;
+  bool testInProgress_ = false;
+  // What a click on a start button does: its handler, unless a test runs.
+  void startButton(const std::function<void()>& handler);
 };
 
 frmMainForm& frmMain();

@@ -350,6 +350,7 @@ void Form::ensureLoaded() {
 void Form::Load() {
   if (loaded_) return;
   detail::Runtime& rt = detail::requireRuntime();
+  if (rt.ending) throw RuntimeError("the program is ending: " + name_ + " does not load again");
   Impl& im = *impl_;
   if (!im.designSaved) {
     im.designSaved = true;
@@ -417,6 +418,7 @@ void Form::teardown(bool runEvents) {
   im.window.reset();
   loaded_ = false;
   if (detail::Runtime* rt = detail::runtime()) {
+    if (rt->startupForm == this) rt->ending = true;
     rt->forms.erase(std::remove(rt->forms.begin(), rt->forms.end(), this), rt->forms.end());
     if (hadFocus) {
       // The focus goes back to the window that was shown before, as the user
