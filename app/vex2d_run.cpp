@@ -197,6 +197,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vex2d-run: %s\n%s", error.c_str(), kUsage);
     return 2;
   }
+  if (const std::string missing = gdi::missingFontReason(); !missing.empty()) {
+    std::fprintf(stderr, "vex2d-run: %s\n", missing.c_str());
+    return 2;
+  }
 
   display::HeadlessDisplay screen(o.width, o.height);
   forms::RealClock clock;

@@ -51,12 +51,8 @@ gdi::PixelView Form::Impl::view() const {
   return v;
 }
 
-// The frame is shared out as a window manager draws it: equal borders left,
-// right and below, the title bar adding to the top.
-int Form::Impl::frameLeft() const { return window ? window->frameWidth() / 2 : 0; }
-int Form::Impl::frameTop() const {
-  return window ? window->frameHeight() - window->frameWidth() / 2 : 0;
-}
+int Form::Impl::frameLeft() const { return window ? window->frameLeft() : 0; }
+int Form::Impl::frameTop() const { return window ? window->frameTop() : 0; }
 
 void Form::Impl::setClient(display::Rect r) {
   r.width = std::max(r.width, 1);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/raster.h"
@@ -18,6 +19,10 @@ struct Realization;
 // The realisation that best matches `lf`, or null when no font file at all is
 // available (then text draws nothing and font creation fails).
 const Realization* realizeFont(const LOGFONTA& lf);
+
+// Empty when text can be drawn; otherwise one line that says which font is
+// missing and which Debian package provides it.
+std::string missingFontReason();
 
 // The stock SYSTEM_FONT: cell height 16 (ascent 13, descent 3), bold. Null
 // when no font file is available; its metrics are reported even then.
