@@ -60,6 +60,7 @@ class frmMainForm : public forms::Form {
   forms::Label& Label19();
   forms::Label& Label91();
   forms::Label& Label12();
+  forms::Label& Label9();  // the credit line
   forms::OptionButton& Option1(int index);
   forms::CommandButton& Command(int n);  // Command1 .. Command8, Command10
   forms::CommandButton& CmdTest();
@@ -74,7 +75,7 @@ class frmMainForm : public forms::Form {
 
  private:
   std::unique_ptr<forms::PictureBox> picture4_, picture1_, picture2_, picture3_;
-  std::unique_ptr<forms::Label> label19_, label91_, label12_;
+  std::unique_ptr<forms::Label> label19_, label91_, label12_, label9_;
   std::array<std::unique_ptr<forms::OptionButton>, 2> option1_;
   std::array<std::unique_ptr<forms::CommandButton>, 11> command_;  // [1..8], [10]
   std::unique_ptr<forms::CommandButton> cmdTest_;
