@@ -110,7 +110,9 @@ struct Session {
 
   // One random action; most polls see none.
   void act() {
-    if (!chance(0.08)) return;
+    // Using a form that is not loaded would load it: the monkey acts only on
+    // what is on the screen, and nothing once the main window has gone.
+    if (!chance(0.08) || !frmMain().IsLoaded()) return;
     const int what = uniform(0, 99);
     forms::Form& f = someForm();
     if (!f.IsLoaded()) return;
@@ -147,7 +149,8 @@ struct Session {
     } else if (what < 96) {
       // The test window's close request far more often than the main one's,
       // so that sessions last.
-      screen.requestClose((what < 95 ? frmTest() : frmMain()).hWnd());
+      forms::Form& target = what < 95 ? static_cast<forms::Form&>(frmTest()) : frmMain();
+      if (target.IsLoaded()) screen.requestClose(target.hWnd());
     } else if (what < 97) {
       display::Event quit;
       quit.type = display::Event::Type::Quit;
