@@ -82,6 +82,9 @@ void installQuitSignals() {
 // How long a new framed window waits for the window manager to tell its
 // frame; a manager that announces the request answers within milliseconds.
 constexpr int kFrameRequestMs = 500;
+// How long a change between the normal and the maximised state may take a
+// window manager.
+constexpr Uint64 kStateChangeMs = 500;
 
 class SdlDisplay;
 
@@ -469,10 +472,31 @@ void SdlWindow::setTopmost(bool topmost) {
 
 void SdlWindow::setState(WindowState s) {
   if (window_ == nullptr) return;
+  int oldWidth = 0, oldHeight = 0;
+  SDL_GetWindowSize(window_, &oldWidth, &oldHeight);
+  const WindowState old = state();
   switch (s) {
     case WindowState::Normal: SDL_RestoreWindow(window_); break;
     case WindowState::Minimized: SDL_MinimizeWindow(window_); break;
     case WindowState::Maximized: SDL_MaximizeWindow(window_); break;
+  }
+  // A window manager carries out a maximise or a restore some milliseconds
+  // later. The caller reads the new rectangle at once (and a restored form
+  // sets its size right after), so wait for the manager's answer: a size
+  // set while the manager still holds the window maximised is undone by the
+  // restore that follows. Without a window manager (no announced frame)
+  // nothing answers, and nothing waits.
+  const bool resizes = s != WindowState::Minimized && old != WindowState::Minimized && s != old;
+  if (!resizes || !visible_ || (announced_.left | announced_.top | announced_.right | announced_.bottom) == 0) return;
+  const Uint64 deadline = SDL_GetTicks64() + kStateChangeMs;
+  while (SDL_GetTicks64() < deadline) {
+    // Pumping moves X events into SDL's queue; the event loop still sees
+    // every one of them.
+    SDL_PumpEvents();
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window_, &width, &height);
+    if (width != oldWidth || height != oldHeight) return;
+    SDL_Delay(2);
   }
 }
 
