@@ -627,7 +627,13 @@ void setHints() {
   // Without an explicit choice SDL would fall back to its offscreen or dummy
   // driver on a machine without a display and the program would run
   // invisibly; asking for the real drivers makes that case fail clearly.
-  if (std::getenv("SDL_VIDEODRIVER") == nullptr) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
+  // Only the driver of the display that is named is tried, so that a
+  // failure speaks of that display and not of another one nobody asked for.
+  if (std::getenv("SDL_VIDEODRIVER") == nullptr) {
+    const bool x11 = std::getenv("DISPLAY") != nullptr;
+    const bool wayland = std::getenv("WAYLAND_DISPLAY") != nullptr;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, x11 == wayland ? "x11,wayland" : x11 ? "x11" : "wayland");
+  }
   // The software framebuffer presents through shared memory, far cheaper
   // for a full-screen window than uploading a texture on every present.
   // SDL reads this hint when the first window surface is made, so it is
