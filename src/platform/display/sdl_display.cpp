@@ -85,6 +85,8 @@ constexpr int kFrameRequestMs = 500;
 // How long a change between the normal and the maximised state may take a
 // window manager.
 constexpr Uint64 kStateChangeMs = 500;
+// How long the window events must pause before a state change counts as done.
+constexpr Uint64 kStateSettleMs = 60;
 
 class SdlDisplay;
 
@@ -482,20 +484,33 @@ void SdlWindow::setState(WindowState s) {
   }
   // A window manager carries out a maximise or a restore some milliseconds
   // later. The caller reads the new rectangle at once (and a restored form
-  // sets its size right after), so wait for the manager's answer: a size
-  // set while the manager still holds the window maximised is undone by the
-  // restore that follows. Without a window manager (no announced frame)
-  // nothing answers, and nothing waits.
+  // sets its size right after, from its position), so wait for the
+  // manager's answer: a size or place set while the manager still holds the
+  // window maximised is undone, or moves the window into the corner. The
+  // answer may come in more than one step (a maximise still on its way, then
+  // the restore), so the wait ends when the size has changed and no window
+  // event has come for a short while. Without a window manager (no
+  // announced frame) nothing answers, and nothing waits.
   const bool resizes = s != WindowState::Minimized && old != WindowState::Minimized && s != old;
   if (!resizes || !visible_ || (announced_.left | announced_.top | announced_.right | announced_.bottom) == 0) return;
-  const Uint64 deadline = SDL_GetTicks64() + kStateChangeMs;
-  while (SDL_GetTicks64() < deadline) {
+  const Uint64 start = SDL_GetTicks64();
+  Uint64 lastEvent = start;
+  int events = -1;
+  bool changed = false;
+  while (SDL_GetTicks64() - start < kStateChangeMs) {
     // Pumping moves X events into SDL's queue; the event loop still sees
-    // every one of them.
+    // every one of them. Peeking only counts them.
     SDL_PumpEvents();
+    const int queued = SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+    const Uint64 now = SDL_GetTicks64();
+    if (queued != events) {
+      events = queued;
+      lastEvent = now;
+    }
     int width = 0, height = 0;
     SDL_GetWindowSize(window_, &width, &height);
-    if (width != oldWidth || height != oldHeight) return;
+    changed = changed || width != oldWidth || height != oldHeight;
+    if (changed && now - lastEvent >= kStateSettleMs) return;
     SDL_Delay(2);
   }
 }
