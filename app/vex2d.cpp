@@ -4,6 +4,7 @@
 
 #include "platform/display/display.h"
 #include "platform/forms/forms.h"
+#include "platform/gdi/engine.h"
 #include "shell/program.h"
 #include "version.h"
 
@@ -46,6 +47,12 @@ int commandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (const int status = commandLine(argc, argv); status >= 0) return status;
+  // Without a font the text test would measure nothing and inflate the
+  // score, and the window would show no text: refuse before anything runs.
+  if (const std::string missing = gdi::missingFontReason(); !missing.empty()) {
+    std::fprintf(stderr, "vex2d: %s\n", missing.c_str());
+    return 2;
+  }
   std::string error;
   std::unique_ptr<display::Display> screen = display::createSdlDisplay(&error);
   if (!screen) {
@@ -56,5 +63,8 @@ int main(int argc, char** argv) {
   forms::startRuntime(*screen, clock, "");
   shell::runProgram();
   forms::stopRuntime();
-  return 0;
+  // A quit by signal ends with the status a shell expects of that signal,
+  // after the same clean shutdown as a closed window.
+  const int signal = display::quitSignal();
+  return signal != 0 ? 128 + signal : 0;
 }

@@ -284,12 +284,16 @@ int main(int argc, char** argv) {
     case runner::Action::Run:
       break;
   }
+  // Without a font the text test would measure nothing and inflate the
+  // score: refuse before anything runs.
+  if (const std::string missing = gdi::missingFontReason(); !missing.empty()) {
+    say(missing);
+    return runner::kExitUsage;
+  }
   if (!checkOutputs(o, &error)) {
     say(error);
     return runner::kExitUsage;
   }
-  installStopHandlers();
-
   results::Result result;
   result.program = runner::programInfo();
   result.context = runner::machineContext();
@@ -320,6 +324,10 @@ int main(int argc, char** argv) {
   }
   result.context.screenWidth = screen->screenWidth();
   result.context.screenHeight = screen->screenHeight();
+  // After the display: the SDL backend takes SIGINT and SIGTERM as a quit of
+  // the whole program, where the runner finishes the test in progress and
+  // keeps what was measured.
+  installStopHandlers();
 
   forms::RealClock clock;
   forms::startRuntime(*screen, clock, o.out.value_or(""));

@@ -48,11 +48,19 @@ class frmMainForm : public forms::Form {
   // (also inside the complete run): a runner takes its pictures here.
   std::function<void()> onTestEnd;
 
+  // True while a start button's handler runs (a single test or the complete
+  // run). The start buttons are disabled only at the end of BeginTest, after
+  // it has processed messages three times; a click or key that arrives in
+  // between, or that was queued before, must not start a test inside the
+  // running one, so the buttons do nothing while this is set.
+  bool testInProgress() const { return testInProgress_; }
+
   // Controls (using one loads the form first).
   forms::PictureBox& Picture4();
   forms::Label& Label19();
   forms::Label& Label91();
   forms::Label& Label12();
+  forms::Label& Label9();  // the credit line
   forms::OptionButton& Option1(int index);
   forms::CommandButton& Command(int n);  // Command1 .. Command8, Command10
   forms::CommandButton& CmdTest();
@@ -67,12 +75,15 @@ class frmMainForm : public forms::Form {
 
  private:
   std::unique_ptr<forms::PictureBox> picture4_, picture1_, picture2_, picture3_;
-  std::unique_ptr<forms::Label> label19_, label91_, label12_;
+  std::unique_ptr<forms::Label> label19_, label91_, label12_, label9_;
   std::array<std::unique_ptr<forms::OptionButton>, 2> option1_;
   std::array<std::unique_ptr<forms::CommandButton>, 11> command_;  // [1..8], [10]
   std::unique_ptr<forms::CommandButton> cmdTest_;
   std::array<std::unique_ptr<forms::Label>, 9> label_;  // [1..8]
   Image star_, bubbles_;
+  bool testInProgress_ = false;
+  // What a click on a start button does: its handler, unless a test runs.
+  void startButton(const std::function<void()>& handler);
 };
 
 frmMainForm& frmMain();

@@ -34,6 +34,8 @@ void showMainWindow() {
 void runProgram() {
   installHandlers();
   showMainWindow();
+  // Closing the main window ends the program, also in the middle of a test.
+  forms::setStartupForm(&frmMain());
   forms::runMessageLoop();
 }
 

@@ -56,15 +56,21 @@ void RunDrawingTest(TestHost& host, const TestRow& row) {
   }
 
   // 4: the surface, held until the second timer reading. When it cannot be
-  // taken, every action that uses it fails as an unset object would.
-  forms::PictureBox* surface = nullptr;
+  // taken, every action that uses it fails as an unset object would. It is
+  // held as the test window's control, never as a pointer: messages
+  // processed meanwhile may unload the test window (its close button), and
+  // using the surface then loads the window again.
+  bool surfaceHeld = false;
   auto held = [&]() -> forms::PictureBox& {
-    if (surface == nullptr) throw RuntimeError("Object variable not set");
-    return *surface;
+    if (!surfaceHeld) throw RuntimeError("Object variable not set");
+    return host.Picture1();
   };
   std::int32_t W = 0;
   std::int32_t H = 0;
-  resumeNext([&] { surface = &host.Picture1(); });
+  resumeNext([&] {
+    host.Picture1();
+    surfaceHeld = true;
+  });
   resumeNext([&] { W = forms::roundToInt(held().ScaleWidth()); });
   resumeNext([&] { H = forms::roundToInt(held().ScaleHeight()); });
   resumeNext([&] { held().Cls(); });
@@ -108,6 +114,14 @@ void RunDrawingTest(TestHost& host, const TestRow& row) {
   }
   if (row.transparentBackground) gdi::SetBkMode(dc, gdi::TRANSPARENT);
 
+  // The main window closed or the program was asked to quit while messages
+  // were processed: no kernel runs and no rate is made up; the bracket
+  // closes, so the program ends as soon as this handler returns.
+  if (forms::programEnding()) {
+    resumeNext([&] { host.EndTest(); });
+    return;
+  }
+
   // 9 to 13. The counters are copied just before the first reading and just
   // after the second, so the copies stay outside the timed interval and no
   // facade call falls between a copy and its reading.
@@ -135,7 +149,7 @@ void RunDrawingTest(TestHost& host, const TestRow& row) {
     forms::Sleep(500);
   }
   if (row.secondReading == SecondReading::AfterCopyBack) secondReading();
-  surface = nullptr;
+  surfaceHeld = false;
 
   // 14 to 16. Elapsed time zero gives an infinite rate: it does not fit the
   // slot, which keeps its previous value, and the label says so in words.

@@ -601,7 +601,11 @@ TEST(SdlNoDisplayChild, OpenFails) {
   std::fflush(stdout);
 }
 
-TEST(SdlNoDisplay, FailsWithAOneLineReasonInsteadOfRunningUnseen) {
+// Runs the child above with DISPLAY set to `displayName` (unset for null)
+// and returns its one-line reason.
+std::string reasonWithout(const char* displayName) {
+  std::string reason;
+  [&] {
   char folder[] = "/tmp/vex2d-nodisplay-XXXXXX";
   ASSERT_NE(mkdtemp(folder), nullptr);
   const std::string runtimeDir = folder;
@@ -614,7 +618,11 @@ TEST(SdlNoDisplay, FailsWithAOneLineReasonInsteadOfRunningUnseen) {
     dup2(out[1], 1);
     close(out[0]);
     close(out[1]);
-    unsetenv("DISPLAY");
+    if (displayName != nullptr) {
+      setenv("DISPLAY", displayName, 1);
+    } else {
+      unsetenv("DISPLAY");
+    }
     unsetenv("WAYLAND_DISPLAY");
     // An empty runtime folder: no default Wayland socket to fall back on.
     setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
@@ -656,14 +664,27 @@ TEST(SdlNoDisplay, FailsWithAOneLineReasonInsteadOfRunningUnseen) {
   EXPECT_NE(text.find("[  PASSED  ] 1 test"), std::string::npos) << text;
   const std::size_t at = text.find("sdl-error: ");
   ASSERT_NE(at, std::string::npos) << text;
-  const std::string reason = text.substr(at + 11, text.find('\n', at) - at - 11);
-  EXPECT_NE(reason.find("cannot open a display"), std::string::npos) << reason;
-  EXPECT_GT(reason.size(), std::string("cannot open a display: ").size()) << reason;
+  reason = text.substr(at + 11, text.find('\n', at) - at - 11);
   const std::size_t s = text.find("sdl-seconds: ");
   if (s != std::string::npos) {
     std::printf("createSdlDisplay failed after %s s\n",
                 text.substr(s + 13, text.find('\n', s) - s - 13).c_str());
   }
+  }();
+  return reason;
+}
+
+TEST(SdlNoDisplay, FailsWithAOneLineReasonInsteadOfRunningUnseen) {
+  const std::string reason = reasonWithout(nullptr);
+  EXPECT_NE(reason.find("cannot open a display"), std::string::npos) << reason;
+  EXPECT_GT(reason.size(), std::string("cannot open a display: ").size()) << reason;
+}
+
+TEST(SdlNoDisplay, AnUnusableDisplayIsNamedInTheReason) {
+  // No X server answers on display 31999 (its socket would have to exist).
+  const std::string reason = reasonWithout(":31999");
+  EXPECT_NE(reason.find("cannot open the display (DISPLAY=\":31999\")"), std::string::npos) << reason;
+  EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
 }
 
 }  // namespace

@@ -821,6 +821,11 @@ INSTANTIATE_TEST_SUITE_P(TextFormats, TextDraw, ::testing::Values(24, 32),
 TEST(TextNoFontChild, Body) {
   if (std::getenv("VEX2D_TEXT_NOFONT_CHILD") == nullptr) GTEST_SKIP() << "runs in a subprocess";
   const std::size_t handles = liveHandleCount();
+  // The programs' start-up check names what is missing and its package.
+  const std::string missing = gdi::missingFontReason();
+  EXPECT_NE(missing.find("Arial"), std::string::npos) << missing;
+  EXPECT_NE(missing.find("fonts-liberation2"), std::string::npos) << missing;
+  EXPECT_EQ(missing.find('\n'), std::string::npos) << missing;
   for (LONG h : {8, 16, -12, 0, 107}) EXPECT_EQ(makeFont(h), 0u);
   EXPECT_EQ(makeFont(20, FW_BOLD, "sans-serif"), 0u);
   EXPECT_EQ(liveHandleCount(), handles);

@@ -2,6 +2,7 @@
 // surface, on a headless 1024 x 768 screen with a manual clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -317,6 +318,31 @@ TEST_F(ShellTest, CreateFromPictureAndEffectWhipe) {
   pauses.clear();
   d.EffectWhipe(target.hdc(), 250, 250, 1);
   EXPECT_EQ(pauses, std::vector<int>(51, 10));
+}
+
+TEST_F(ShellTest, CreditLineFillsTheBandAboveTheBottomButtons) {
+  frmMainForm& f = frmMain();
+  forms::Label& credit = f.Label9();
+  EXPECT_EQ(credit.Caption(), "Vex2D 2D GDI-Benchmark        Dremsel \x95 2010");
+  const display::Rect r = rectOf(credit);
+  // Between the Stretching row and the two bottom buttons, clear of both.
+  EXPECT_GE(r.y, rectOf(f.Label(7)).y + rectOf(f.Label(7)).height);
+  EXPECT_LE(r.y + r.height, rectOf(f.CmdTest()).y);
+  // It shows: grey text on the window's background, centred in the band.
+  forms::DoEvents();
+  const gdi::PixelView v = f.backBuffer();
+  int inked = 0, left = r.x + r.width, right = r.x;
+  for (int y = r.y; y < r.y + r.height; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(v.top + static_cast<std::ptrdiff_t>(y) * v.stride);
+    for (int x = r.x; x < r.x + r.width; ++x) {
+      if ((row[x] & 0xFFFFFFu) == (gdi::RGB(240, 240, 240) & 0xFFFFFFu)) continue;
+      ++inked;
+      left = std::min(left, x);
+      right = std::max(right, x);
+    }
+  }
+  EXPECT_GT(inked, 100);
+  EXPECT_NEAR((left + right) / 2.0, r.x + r.width / 2.0, 3.0);
 }
 
 }  // namespace

@@ -71,10 +71,15 @@ class Window {
   // Client area position and size on the screen, pixels.
   virtual void setClientRect(const Rect& r) = 0;
   virtual Rect clientRect() const = 0;
-  // The frame around the client area (0 for borderless windows and for the
-  // headless display): outer size = client size + these.
+  // The frame a window manager puts around the client area (0 for
+  // borderless windows and without a window manager): outer size = client
+  // size + these; frameLeft and frameTop are the parts left of and above the
+  // client area. Known before the window is first shown wherever the
+  // platform can tell, so that a hidden window's outer size is already true.
   virtual int frameWidth() const = 0;
   virtual int frameHeight() const = 0;
+  virtual int frameLeft() const = 0;
+  virtual int frameTop() const = 0;
   virtual void setVisible(bool visible) = 0;
   virtual bool visible() const = 0;
   virtual void setTopmost(bool topmost) = 0;
@@ -112,6 +117,12 @@ class Display {
 
 // A real display through SDL2. Null, with a one-line reason in *error, when
 // no display can be opened.
+// It also takes over SIGINT and SIGTERM: the first of them becomes a Quit
+// event at the next event poll.
 std::unique_ptr<Display> createSdlDisplay(std::string* error);
+
+// The signal (SIGINT or SIGTERM) that asked the program to quit, 0 if none;
+// a program that ends because of one exits with 128 + its number.
+int quitSignal();
 
 }  // namespace display

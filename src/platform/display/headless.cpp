@@ -109,6 +109,13 @@ void HeadlessDisplay::pressKey(Key k, bool shift) {
   queue_.push_back(up);
 }
 
+void HeadlessDisplay::setFrame(int left, int top, int right, int bottom) {
+  frameLeft_ = std::max(left, 0);
+  frameTop_ = std::max(top, 0);
+  frameRight_ = std::max(right, 0);
+  frameBottom_ = std::max(bottom, 0);
+}
+
 void HeadlessDisplay::requestClose(WindowId w) {
   if (find(w) == nullptr) return;
   queue_.push_back(makeEvent(Event::Type::CloseRequested, w));
@@ -256,6 +263,10 @@ HeadlessWindow::HeadlessWindow(HeadlessDisplay* owner, WindowId id, const Window
       borderless_(spec.borderless) {
   // A new window starts on top of its band, hidden.
   if (owner_ != nullptr) owner_->toTop(this);
+  if (owner_ != nullptr && !borderless_) {
+    frame_ = Rect{owner_->frameLeft_, owner_->frameTop_, owner_->frameLeft_ + owner_->frameRight_,
+                  owner_->frameTop_ + owner_->frameBottom_};
+  }
 }
 
 HeadlessWindow::~HeadlessWindow() {
@@ -319,7 +330,8 @@ void HeadlessWindow::setState(WindowState s) {
   owner_->queue_.push_back(changed);
   if (s == WindowState::Maximized) {
     if (!restored_) restored_ = rect_;
-    applyRect({0, 0, owner_->width_, owner_->height_});
+    // The frame fits the screen; the client area is what it leaves.
+    applyRect({frame_.x, frame_.y, owner_->width_ - frame_.width, owner_->height_ - frame_.height});
   } else if (s == WindowState::Normal && restored_) {
     const Rect back = *restored_;
     restored_.reset();

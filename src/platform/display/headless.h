@@ -40,6 +40,10 @@ class HeadlessDisplay : public Display {
   void click(int screenX, int screenY);
   void pressKey(Key k, bool shift = false);
   void requestClose(WindowId w);
+  // The frame a window manager would put around every window that is not
+  // borderless (none by default, as on a bare X server): windows created
+  // afterwards report it, and maximising fits the frame to the screen.
+  void setFrame(int left, int top, int right, int bottom);
 
   // The windows, bottom to top, as the screen stacks them.
   std::vector<const HeadlessWindow*> stack() const;
@@ -69,6 +73,7 @@ class HeadlessDisplay : public Display {
   std::vector<HeadlessWindow*> windows_;  // bottom to top
   HeadlessWindow* focus_ = nullptr;
   WindowId nextId_ = 1;
+  int frameLeft_ = 0, frameTop_ = 0, frameRight_ = 0, frameBottom_ = 0;
 };
 
 class HeadlessWindow : public Window {
@@ -80,8 +85,10 @@ class HeadlessWindow : public Window {
   void setTitle(const std::string& utf8) override { title_ = utf8; }
   void setClientRect(const Rect& r) override;
   Rect clientRect() const override { return rect_; }
-  int frameWidth() const override { return 0; }
-  int frameHeight() const override { return 0; }
+  int frameWidth() const override { return frame_.width; }
+  int frameHeight() const override { return frame_.height; }
+  int frameLeft() const override { return frame_.x; }
+  int frameTop() const override { return frame_.y; }
   void setVisible(bool visible) override;
   bool visible() const override { return visible_; }
   void setTopmost(bool topmost) override;
@@ -120,6 +127,8 @@ class HeadlessWindow : public Window {
   bool topmost_ = false;
   bool borderless_ = false;
   bool hasIcon_ = false;
+  // Left and top part of the frame, and its total width and height.
+  Rect frame_;
   WindowState state_ = WindowState::Normal;
   std::uint64_t presents_ = 0;
   std::vector<std::uint32_t> pixels_;

@@ -3,6 +3,8 @@
 
 #include <SDL.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +12,7 @@
 
 #include "platform/display/display.h"
 #include "platform/display/sdl_surface.h"
+#include "platform/display/x11_frame.h"
 
 namespace display {
 
@@ -58,6 +61,33 @@ Key keyOf(SDL_Keycode sym) {
 
 bool g_displayOpen = false;  // SDL's video state is global: one display per process
 
+// SIGINT and SIGTERM ask the program to quit: the handler only notes the
+// signal, and the event loop turns it into a Quit event, so the program
+// ends through its forms like a closed window. The handler is reset by the
+// first signal, so a second one ends the program at once.
+volatile sig_atomic_t g_quitSignal = 0;
+bool g_quitReported = false;
+
+extern "C" void noteQuitSignal(int signal) { g_quitSignal = signal; }
+
+void installQuitSignals() {
+  struct sigaction sa {};
+  sa.sa_handler = noteQuitSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESETHAND | SA_RESTART;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+}
+
+// How long a new framed window waits for the window manager to tell its
+// frame; a manager that announces the request answers within milliseconds.
+constexpr int kFrameRequestMs = 500;
+// How long a change between the normal and the maximised state may take a
+// window manager.
+constexpr Uint64 kStateChangeMs = 500;
+// How long the window events must pause before a state change counts as done.
+constexpr Uint64 kStateSettleMs = 60;
+
 class SdlDisplay;
 
 class SdlWindow : public Window {
@@ -74,6 +104,8 @@ class SdlWindow : public Window {
   Rect clientRect() const override;
   int frameWidth() const override;
   int frameHeight() const override;
+  int frameLeft() const override;
+  int frameTop() const override;
   void setVisible(bool visible) override;
   bool visible() const override { return visible_; }
   void setTopmost(bool topmost) override;
@@ -94,6 +126,9 @@ class SdlWindow : public Window {
   WindowId id_;
   bool topmost_;
   bool visible_ = false;
+  // The frame the window manager announced before the window was first
+  // shown; SDL knows the frame only from then on.
+  FrameExtents announced_;
 };
 
 class SdlDisplay : public Display {
@@ -123,12 +158,19 @@ class SdlDisplay : public Display {
                                        std::max(spec.client.height, 1), flags);
     if (sdl == nullptr) return nullptr;
     auto w = std::make_unique<SdlWindow>(this, sdl, spec.topmost);
+    if (!spec.borderless) requestFrameExtents(sdl, kFrameRequestMs, &w->announced_);
     windows_.push_back(w.get());
     toTop(w.get());
     return w;
   }
 
   bool pollEvent(Event* out) override {
+    if (g_quitSignal != 0 && !g_quitReported) {
+      g_quitReported = true;
+      *out = Event{};
+      out->type = Event::Type::Quit;
+      return true;
+    }
     // Every call pumps SDL, which also answers other programs' requests for
     // the clipboard we own: the X clipboard is served by this loop.
     SDL_Event e;
@@ -146,8 +188,14 @@ class SdlDisplay : public Display {
     for (;;) {
       const Uint64 now = SDL_GetTicks64();
       if (now >= deadline) return false;
+      // A signal does not wake SDL's wait: wait in short slices so that a
+      // quit by signal is noticed promptly.
       SDL_Event e;
-      if (SDL_WaitEventTimeout(&e, static_cast<int>(deadline - now)) == 0) return false;
+      const int slice = static_cast<int>(std::min<Uint64>(deadline - now, 10));
+      if (SDL_WaitEventTimeout(&e, slice) == 0) {
+        if (pollEvent(out)) return true;
+        continue;
+      }
       if (translate(e, out)) return true;
     }
   }
@@ -336,8 +384,15 @@ SdlWindow::~SdlWindow() {
 
 void SdlWindow::setClientRect(const Rect& r) {
   if (window_ == nullptr) return;
-  // SDL positions the client area, not the frame, on every backend we use.
-  SDL_SetWindowPosition(window_, r.x, r.y);
+  // SDL positions the client area once it knows the frame. Before the first
+  // showing it does not, and a window manager places the frame where the
+  // window was asked to be: the announced frame is taken off here.
+  int top, left, bottom, right;
+  const bool sdlKnows = SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) == 0 &&
+                        (top | left | bottom | right) != 0;
+  const int dx = sdlKnows ? 0 : announced_.left;
+  const int dy = sdlKnows ? 0 : announced_.top;
+  SDL_SetWindowPosition(window_, r.x - dx, r.y - dy);
   SDL_SetWindowSize(window_, std::max(r.width, 1), std::max(r.height, 1));
 }
 
@@ -355,9 +410,15 @@ bool SdlWindow::borders(int* top, int* left, int* bottom, int* right) const {
   // until then (and without one) it counts as none.
   if (window_ == nullptr || SDL_GetWindowBordersSize(window_, top, left, bottom, right) != 0) {
     *top = *left = *bottom = *right = 0;
-    return false;
   }
-  return true;
+  if ((*top | *left | *bottom | *right) == 0) {
+    // Not shown yet: the frame the window manager announced, if any.
+    *top = announced_.top;
+    *left = announced_.left;
+    *bottom = announced_.bottom;
+    *right = announced_.right;
+  }
+  return (*top | *left | *bottom | *right) != 0;
 }
 
 int SdlWindow::frameWidth() const {
@@ -370,6 +431,18 @@ int SdlWindow::frameHeight() const {
   int top, left, bottom, right;
   borders(&top, &left, &bottom, &right);
   return top + bottom;
+}
+
+int SdlWindow::frameLeft() const {
+  int top, left, bottom, right;
+  borders(&top, &left, &bottom, &right);
+  return left;
+}
+
+int SdlWindow::frameTop() const {
+  int top, left, bottom, right;
+  borders(&top, &left, &bottom, &right);
+  return top;
 }
 
 void SdlWindow::setVisible(bool visible) {
@@ -401,10 +474,44 @@ void SdlWindow::setTopmost(bool topmost) {
 
 void SdlWindow::setState(WindowState s) {
   if (window_ == nullptr) return;
+  int oldWidth = 0, oldHeight = 0;
+  SDL_GetWindowSize(window_, &oldWidth, &oldHeight);
+  const WindowState old = state();
   switch (s) {
     case WindowState::Normal: SDL_RestoreWindow(window_); break;
     case WindowState::Minimized: SDL_MinimizeWindow(window_); break;
     case WindowState::Maximized: SDL_MaximizeWindow(window_); break;
+  }
+  // A window manager carries out a maximise or a restore some milliseconds
+  // later. The caller reads the new rectangle at once (and a restored form
+  // sets its size right after, from its position), so wait for the
+  // manager's answer: a size or place set while the manager still holds the
+  // window maximised is undone, or moves the window into the corner. The
+  // answer may come in more than one step (a maximise still on its way, then
+  // the restore), so the wait ends when the size has changed and no window
+  // event has come for a short while. Without a window manager (no
+  // announced frame) nothing answers, and nothing waits.
+  const bool resizes = s != WindowState::Minimized && old != WindowState::Minimized && s != old;
+  if (!resizes || !visible_ || (announced_.left | announced_.top | announced_.right | announced_.bottom) == 0) return;
+  const Uint64 start = SDL_GetTicks64();
+  Uint64 lastEvent = start;
+  int events = -1;
+  bool changed = false;
+  while (SDL_GetTicks64() - start < kStateChangeMs) {
+    // Pumping moves X events into SDL's queue; the event loop still sees
+    // every one of them. Peeking only counts them.
+    SDL_PumpEvents();
+    const int queued = SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+    const Uint64 now = SDL_GetTicks64();
+    if (queued != events) {
+      events = queued;
+      lastEvent = now;
+    }
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window_, &width, &height);
+    changed = changed || width != oldWidth || height != oldHeight;
+    if (changed && now - lastEvent >= kStateSettleMs) return;
+    SDL_Delay(2);
   }
 }
 
@@ -467,6 +574,8 @@ void SdlWindow::setIcon(const gdi::PixelView& small32, const gdi::PixelView& lar
 }
 
 }  // namespace
+
+int quitSignal() { return g_quitSignal; }
 
 bool copyToSurface(const gdi::PixelView& src, SDL_Surface* dst) {
   if (dst == nullptr || dst->format == nullptr) return false;
@@ -533,7 +642,13 @@ void setHints() {
   // Without an explicit choice SDL would fall back to its offscreen or dummy
   // driver on a machine without a display and the program would run
   // invisibly; asking for the real drivers makes that case fail clearly.
-  if (std::getenv("SDL_VIDEODRIVER") == nullptr) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
+  // Only the driver of the display that is named is tried, so that a
+  // failure speaks of that display and not of another one nobody asked for.
+  if (std::getenv("SDL_VIDEODRIVER") == nullptr) {
+    const bool x11 = std::getenv("DISPLAY") != nullptr;
+    const bool wayland = std::getenv("WAYLAND_DISPLAY") != nullptr;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, x11 == wayland ? "x11,wayland" : x11 ? "x11" : "wayland");
+  }
   // The software framebuffer presents through shared memory, far cheaper
   // for a full-screen window than uploading a texture on every present.
   // SDL reads this hint when the first window surface is made, so it is
@@ -545,6 +660,20 @@ void setHints() {
   // The test window covers the screen without being a full-screen window,
   // but keep SDL from minimising anything when the focus moves.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  // SDL's own handlers would turn SIGINT and SIGTERM into a quit event we
+  // could not tell from any other; ours keep the signal's number.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+}
+
+// Which display a failed connection tried, for the one-line reason.
+std::string displayTried() {
+  if (const char* v = std::getenv("SDL_VIDEODRIVER")) return std::string("driver \"") + v + "\"";
+  std::string tried;
+  if (const char* v = std::getenv("DISPLAY")) tried = std::string("DISPLAY=\"") + v + "\"";
+  if (const char* v = std::getenv("WAYLAND_DISPLAY")) {
+    tried += (tried.empty() ? "" : ", ") + std::string("WAYLAND_DISPLAY=\"") + v + "\"";
+  }
+  return tried;
 }
 
 }  // namespace
@@ -571,7 +700,7 @@ std::unique_ptr<Display> createSdlDisplay(std::string* error) {
   for (int attempt = 1;; ++attempt) {
     setHints();
     if (SDL_Init(SDL_INIT_VIDEO) == 0) break;
-    const std::string why = std::string("cannot open a display: ") + SDL_GetError();
+    const std::string why = "cannot open the display (" + displayTried() + "): " + SDL_GetError();
     SDL_Quit();
     if (attempt < attempts) continue;
     if (error != nullptr) *error = oneLine(why);
@@ -586,6 +715,9 @@ std::unique_ptr<Display> createSdlDisplay(std::string* error) {
   // The forms runtime reads keys, not text; text input would only start an
   // input method for nothing.
   SDL_StopTextInput();
+  g_quitSignal = 0;
+  g_quitReported = false;
+  installQuitSignals();
   return std::make_unique<SdlDisplay>();
 }
 

@@ -51,12 +51,8 @@ gdi::PixelView Form::Impl::view() const {
   return v;
 }
 
-// The frame is shared out as a window manager draws it: equal borders left,
-// right and below, the title bar adding to the top.
-int Form::Impl::frameLeft() const { return window ? window->frameWidth() / 2 : 0; }
-int Form::Impl::frameTop() const {
-  return window ? window->frameHeight() - window->frameWidth() / 2 : 0;
-}
+int Form::Impl::frameLeft() const { return window ? window->frameLeft() : 0; }
+int Form::Impl::frameTop() const { return window ? window->frameTop() : 0; }
 
 void Form::Impl::setClient(display::Rect r) {
   r.width = std::max(r.width, 1);
@@ -350,6 +346,7 @@ void Form::ensureLoaded() {
 void Form::Load() {
   if (loaded_) return;
   detail::Runtime& rt = detail::requireRuntime();
+  if (rt.ending) throw RuntimeError("the program is ending: " + name_ + " does not load again");
   Impl& im = *impl_;
   if (!im.designSaved) {
     im.designSaved = true;
@@ -417,6 +414,7 @@ void Form::teardown(bool runEvents) {
   im.window.reset();
   loaded_ = false;
   if (detail::Runtime* rt = detail::runtime()) {
+    if (rt->startupForm == this) rt->ending = true;
     rt->forms.erase(std::remove(rt->forms.begin(), rt->forms.end(), this), rt->forms.end());
     if (hadFocus) {
       // The focus goes back to the window that was shown before, as the user

@@ -128,7 +128,17 @@ Clock& currentClock();
 void DoEvents();
 
 // Runs the program until no form is loaded any more (the main window closed).
+// Once the program is ending it unloads whatever is still loaded and returns.
 void runMessageLoop();
+
+// The form whose unloading ends the program (the main window); none by
+// default. Once it has unloaded, or a Quit event has arrived, the program is
+// ending: no form loads any more (using an unloaded form raises a
+// RuntimeError instead of loading it hidden, which would keep an invisible
+// process alive), Sleep returns at once, and handlers still running wind
+// down quickly under the resume-next rule.
+void setStartupForm(Form* form);
+bool programEnding();
 
 // The seconds timer: monotonic seconds (double) from the clock.
 double Timer();
@@ -225,7 +235,9 @@ HWND GetDesktopWindow();
 // unloads.
 HDC GetDC(HWND hwnd);
 int ReleaseDC(HWND hwnd, HDC hdc);
-void Sleep(int milliseconds);  // through the clock; no messages are processed
+// Through the clock; no messages are processed. Returns at once while the
+// program is ending, so that a handler winds down without pausing.
+void Sleep(int milliseconds);
 
 // ---- controls --------------------------------------------------------------
 

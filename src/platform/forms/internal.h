@@ -26,6 +26,10 @@ struct Runtime {
   std::vector<std::uint32_t> desktopPixels;
   std::vector<HDC> desktopDcs;
   int mousePointer = 0;
+  // The form whose unloading ends the program, and whether the program is
+  // ending (that form unloaded, or the whole program asked to quit).
+  Form* startupForm = nullptr;
+  bool ending = false;
 };
 
 // The running runtime, or null.

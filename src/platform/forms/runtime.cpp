@@ -38,15 +38,23 @@ bool isLoaded(const Form* f) {
   return rt != nullptr && std::find(rt->forms.begin(), rt->forms.end(), f) != rt->forms.end();
 }
 
+// Every form unloads, the last loaded first, as their windows would close
+// one by one.
+void unloadAll() {
+  while (g_runtime != nullptr && !g_runtime->forms.empty()) {
+    Form* f = g_runtime->forms.back();
+    f->Unload();
+    if (isLoaded(f)) FormsInternals::teardown(*f, false);
+  }
+}
+
 void dispatch(const display::Event& e) {
   if (e.type == display::Event::Type::Quit) {
-    // The whole program is asked to end: every form unloads, the last
-    // loaded first, as their windows would close one by one.
-    while (g_runtime != nullptr && !g_runtime->forms.empty()) {
-      Form* f = g_runtime->forms.back();
-      f->Unload();
-      if (isLoaded(f)) FormsInternals::teardown(*f, false);
-    }
+    // The whole program is asked to end. A handler that is running (a test
+    // inside its message processing) finds the forms gone and cannot load
+    // them again.
+    if (g_runtime != nullptr) g_runtime->ending = true;
+    unloadAll();
     return;
   }
   Form* f = formOfWindow(e.window);
@@ -128,9 +136,21 @@ void DoEvents() {
   settle();
 }
 
+void setStartupForm(Form* form) {
+  if (g_runtime != nullptr) g_runtime->startupForm = form;
+}
+
+bool programEnding() { return g_runtime != nullptr && g_runtime->ending; }
+
 void runMessageLoop() {
   constexpr int kWaitMs = 50;
   while (g_runtime != nullptr && !g_runtime->forms.empty()) {
+    if (g_runtime->ending) {
+      // A form a handler left loaded (it ran on after the main window had
+      // closed) must not keep the program alive without a main window.
+      unloadAll();
+      break;
+    }
     Clock& clock = *g_runtime->clock;
     const double before = clock.now();
     display::Event e;

@@ -157,7 +157,10 @@ std::time_t Now() { return currentClock().wallTime(); }
 
 double Timer() { return currentClock().now(); }
 
-void Sleep(int milliseconds) { currentClock().sleep(milliseconds); }
+void Sleep(int milliseconds) {
+  if (programEnding()) return;
+  currentClock().sleep(milliseconds);
+}
 
 int detail::unitsToPixels(double units, float unitsToTwips) {
   return roundToInt(units * unitsToTwips / kTwipsPerPixel);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "platform/gdi/gdi.h"
@@ -59,5 +60,10 @@ std::string_view fnName(Fn f);
 // Number of live objects and DCs in the handle table (stock objects excluded);
 // tests use it to prove that nothing leaks.
 std::size_t liveHandleCount();
+
+// Empty when the engine can draw text; otherwise one line saying which font
+// is missing and which Debian package provides it. The programs refuse to
+// start without a font rather than measure text that draws nothing.
+std::string missingFontReason();
 
 }  // namespace gdi

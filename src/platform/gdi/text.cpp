@@ -330,6 +330,26 @@ Face* matchFace(FontSystem& fs, const std::string& family, bool bold, bool itali
   return face;
 }
 
+// The first face, in fontconfig's order of closeness to the request, that
+// FreeType opens as a scalable font; null when there is none at all.
+Face* anyFace(FontSystem& fs, const std::string& family, bool bold, bool italic) {
+  FcPattern* pattern = FcPatternCreate();
+  if (pattern == nullptr) return nullptr;
+  if (!family.empty()) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcConfigSubstitute(fs.config, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcFontSet* set = FcFontSort(fs.config, pattern, FcFalse, nullptr, &result);
+  FcPatternDestroy(pattern);
+  if (set == nullptr) return nullptr;
+  Face* face = nullptr;
+  for (int i = 0; i < set->nfont && face == nullptr; ++i) face = openFace(fs, set->fonts[i], bold, italic);
+  FcFontSetDestroy(set);
+  return face;
+}
+
 // The face for a LOGFONTA name, weight and italic flag; null when no font
 // file can be found at all. Cached per request, misses included.
 Face* faceFor(const char* faceName, std::size_t maxLength, bool bold, bool italic) {
@@ -353,6 +373,9 @@ Face* faceFor(const char* faceName, std::size_t maxLength, bool bold, bool itali
     // Fontconfig already falls back to its default family for an unknown
     // name; ask for sans-serif explicitly when that match was unusable.
     if (face == nullptr) face = matchFace(fs, "sans-serif", bold, italic);
+    // Neither the face nor its substitute nor the default family opened (a
+    // machine with bitmap fonts only, say): any font that opens will do.
+    if (face == nullptr) face = anyFace(fs, family, bold, italic);
   }
   if (fs.byRequest.size() < kMaxCachedRequests) fs.byRequest.emplace(key, face);
   return face;
@@ -781,6 +804,13 @@ std::string fontFileFor(const char* faceName) {
   return face != nullptr ? face->file : std::string();
 }
 
+std::string missingFontReason() {
+  static constexpr char kArial[] = "Arial";
+  if (faceFor(kArial, sizeof(kArial), false, false) != nullptr) return {};
+  return "no usable font: fontconfig finds neither Arial nor its substitute Liberation Sans nor any other "
+         "scalable font (the Debian package fonts-liberation2 provides Liberation Sans)";
+}
+
 const Realization* systemFontRealization() {
   FontSystem& fs = fonts();
   if (!fs.systemTried) {
@@ -844,3 +874,9 @@ void drawText(const Target& target, const Realization* real, bool isSystemFont, 
 }
 
 }  // namespace gdi::detail
+
+namespace gdi {
+
+std::string missingFontReason() { return detail::missingFontReason(); }
+
+}  // namespace gdi

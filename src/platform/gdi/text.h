@@ -25,6 +25,10 @@ const Realization* realizeFont(const LOGFONTA& lf);
 // fontconfig matched it; "" when there is none.
 std::string fontFileFor(const char* faceName);
 
+// Empty when text can be drawn; otherwise one line that says which font is
+// missing and which Debian package provides it.
+std::string missingFontReason();
+
 // The stock SYSTEM_FONT: cell height 16 (ascent 13, descent 3), bold. Null
 // when no font file is available; its metrics are reported even then.
 const Realization* systemFontRealization();
