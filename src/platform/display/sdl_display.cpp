@@ -697,6 +697,7 @@ std::unique_ptr<Display> createSdlDisplay(std::string* error) {
     return nullptr;
   }
   const int attempts = displayNamed ? 3 : 1;
+  reportXErrorsWithoutExiting();
   for (int attempt = 1;; ++attempt) {
     setHints();
     if (SDL_Init(SDL_INIT_VIDEO) == 0) break;

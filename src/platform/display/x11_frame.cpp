@@ -6,6 +6,9 @@
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+
+#include <cerrno>
+#include <cstdio>
 #endif
 
 namespace display {
@@ -54,7 +57,16 @@ bool managerAnswers(::Display* d, Atom request) {
   return found;
 }
 
+extern "C" int reportXError(::Display*, XErrorEvent* e) {
+  std::fprintf(stderr, "%s: X protocol error %d on request %d.%d for resource 0x%lx (ignored)\n",
+               program_invocation_short_name, static_cast<int>(e->error_code), static_cast<int>(e->request_code),
+               static_cast<int>(e->minor_code), static_cast<unsigned long>(e->resourceid));
+  return 0;
+}
+
 }  // namespace
+
+void reportXErrorsWithoutExiting() { XSetErrorHandler(reportXError); }
 
 bool requestFrameExtents(SDL_Window* window, int timeoutMs, FrameExtents* out) {
   SDL_SysWMinfo info;
@@ -86,6 +98,7 @@ bool requestFrameExtents(SDL_Window* window, int timeoutMs, FrameExtents* out) {
 #else
 
 bool requestFrameExtents(SDL_Window*, int, FrameExtents*) { return false; }
+void reportXErrorsWithoutExiting() {}
 
 #endif
 

@@ -19,4 +19,12 @@ struct FrameExtents {
 // window is not an X11 window or no window manager that answers runs.
 bool requestFrameExtents(SDL_Window* window, int timeoutMs, FrameExtents* out);
 
+// Makes X protocol errors non-fatal for the program: each is named on
+// standard error and the program goes on. Xlib's own handler ends the
+// process, and a request about a window that the window manager or the
+// user has just destroyed (a close at the wrong moment) must not end a
+// benchmark. Installed before SDL starts, so SDL's handler passes errors on
+// to it and restores it when SDL quits.
+void reportXErrorsWithoutExiting();
+
 }  // namespace display
