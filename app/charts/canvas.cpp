@@ -13,29 +13,14 @@ namespace {
 
 int strideOf(int width) { return ((width * 3) + 3) & ~3; }
 
-// Selects a font of the window's face for one piece of text.
-class ScopedFont {
- public:
-  ScopedFont(HDC dc, int pixelHeight, bool bold) : dc_(dc) {
-    LOGFONTA lf{};
-    lf.lfHeight = -pixelHeight;
-    lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    std::strncpy(lf.lfFaceName, "Arial", sizeof lf.lfFaceName - 1);
-    font_ = CreateFontIndirectA(&lf);
-    old_ = SelectObject(dc, font_);
-  }
-  ~ScopedFont() {
-    SelectObject(dc_, old_);
-    DeleteObject(font_);
-  }
-  ScopedFont(const ScopedFont&) = delete;
-  ScopedFont& operator=(const ScopedFont&) = delete;
-
- private:
-  HDC dc_;
-  HFONT font_;
-  HGDIOBJ old_;
-};
+// A font of the window's face for one piece of text.
+HFONT windowFont(int pixelHeight, bool bold) {
+  LOGFONTA lf{};
+  lf.lfHeight = -pixelHeight;
+  lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+  std::strncpy(lf.lfFaceName, "Arial", sizeof lf.lfFaceName - 1);
+  return CreateFontIndirectA(&lf);
+}
 
 }  // namespace
 
@@ -102,7 +87,7 @@ void Canvas::line(int x0, int y0, int x1, int y1, COLORREF color, int penWidth) 
 
 int Canvas::textWidth(const std::string& utf8, int pixelHeight, bool bold) {
   const std::string s = toWindows1252(utf8);
-  ScopedFont font(dc_, pixelHeight, bold);
+  ScopedObject font(dc_, windowFont(pixelHeight, bold));
   SIZE size{};
   GetTextExtentPoint32A(dc_, s.c_str(), static_cast<int>(s.size()), &size);
   return size.cx;
@@ -110,7 +95,7 @@ int Canvas::textWidth(const std::string& utf8, int pixelHeight, bool bold) {
 
 void Canvas::text(int x, int y, const std::string& utf8, int pixelHeight, COLORREF color, Align align, bool bold) {
   const std::string s = toWindows1252(utf8);
-  ScopedFont font(dc_, pixelHeight, bold);
+  ScopedObject font(dc_, windowFont(pixelHeight, bold));
   SIZE size{};
   GetTextExtentPoint32A(dc_, s.c_str(), static_cast<int>(s.size()), &size);
   if (align == Align::Center) x -= size.cx / 2;

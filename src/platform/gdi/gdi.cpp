@@ -446,18 +446,18 @@ BOOL LineTo(HDC hdc, int x, int y) {
 BOOL PolyBezier(HDC hdc, const POINT* apt, DWORD cpt) {
   const bool argsOk = apt != nullptr && cpt >= 4 && (cpt - 1) % 3 == 0;
   return drawCall(Fn::PolyBezier, hdc, argsOk, FALSE, TRUE, [&](DcObj& dc, const Target& t) {
-  const Stroke s = strokeOf(dc);
-  if (s.visible) {
-    // Curves are independent apart from sharing end points; convert one
-    // curve (4 points) at a time.
-    for (DWORD i = 0; i + 3 < cpt; i += 3) {
-      DevPoint c[4];
-      for (int k = 0; k < 4; ++k) c[k] = dev(t, apt[i + k].x, apt[i + k].y);
-      // Once a huge pen has covered the whole clip, later curves change nothing.
-      if (drawBeziers(t, s, c, 4)) break;
+    const Stroke s = strokeOf(dc);
+    if (s.visible) {
+      // Curves are independent apart from sharing end points; convert one
+      // curve (4 points) at a time.
+      for (DWORD i = 0; i + 3 < cpt; i += 3) {
+        DevPoint c[4];
+        for (int k = 0; k < 4; ++k) c[k] = dev(t, apt[i + k].x, apt[i + k].y);
+        // Once a huge pen has covered the whole clip, later curves change nothing.
+        if (drawBeziers(t, s, c, 4)) break;
+      }
     }
-  }
-  return TRUE;
+    return TRUE;
   });
 }
 

@@ -141,8 +141,11 @@ void thinLine(const SpanPainter& painter, DevPoint a, DevPoint b) {
     std::int64_t y1 = dy > 0 ? b.y : a.y + 1;
     y0 = std::max<std::int64_t>(y0, c.top);
     y1 = std::min<std::int64_t>(y1, c.bottom);
-    for (std::int64_t y = y0; y < y1; ++y)
-      painter.pixelUnchecked(static_cast<std::int32_t>(a.x), static_cast<std::int32_t>(y));
+    // One walk down the column through the kernel table: a major step of one
+    // row and never a minor one.
+    if (y0 < y1)
+      t.kernels->walkLine(t.row(static_cast<std::int32_t>(y0)) + a.x * t.kernels->bpp, y1 - y0, t.stride, 0, -1,
+                          0, 0, 0, painter.px);
     return;
   }
 
